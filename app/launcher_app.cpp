@@ -1,0 +1,118 @@
+#include "app/launcher_app.h"
+
+#include "app/app_dir_dll_check.h"
+#include "app/named_mutex_lock.h"
+#include "launcher/launcher_dlg.h"
+#include "res/resource.h"
+#include "support/path_utils.h"
+#include "support/system_libraries.h"
+#include "support/system_log.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const wchar_t kDllDirectoryBanner[] =
+    L"\nvvvvvvvvvvvvvvvvvvvvvvvvvvvvv SetDefaultDllDirectories LOAD_LIBRARY_SEARCH_SYSTEM32 "
+    L"vvvvvvvvvvvvvvvvvvvvvvvvvvvvv\n\n";
+const wchar_t kForeignDllBanner[] =
+    L"\n!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!! Find Unknwon DLL in App directory "
+    L"!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!\n\n";
+// Imitates the system loader's own refusal.
+const wchar_t kForeignDllText[] =
+    L"The application was unable to start correctly (0xc000007b). Click OK to close the "
+    L"application.";
+const wchar_t kForeignDllCaption[] = L"vl6Launcher.exe - Application Error";
+
+const wchar_t kStartLine[] =
+    L"========================== begin install launcher ==========================";
+const char kLockFailureLine[] = "error: instance lock failure 0x%x";
+
+const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
+const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+
+constexpr DWORD kPathLimit = MAX_PATH;
+
+using set_default_dll_directories_function = BOOL(WINAPI*)(DWORD);
+
+// Later DLL loads search only the system folder; systems without the call
+// keep the default order.
+void restrict_dll_search_path() {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32");
+  const auto set_directories = reinterpret_cast<set_default_dll_directories_function>(
+      ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
+  if (set_directories) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+std::wstring own_module_path() {
+  wchar_t path[kPathLimit + 1] = {};
+  ::GetModuleFileNameW(nullptr, path, kPathLimit);
+  return path;
+}
+
+bool register_dialog_class() {
+  WNDCLASSW dialog_class{};
+  dialog_class.style = CS_DBLCLKS;
+  dialog_class.lpfnWndProc = ::DefDlgProcW;
+  dialog_class.cbClsExtra = 0;
+  dialog_class.cbWndExtra = DLGWINDOWEXTRA;
+  dialog_class.hInstance = AfxGetInstanceHandle();
+  dialog_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  dialog_class.lpszClassName = kWindowClassName;
+  return AfxRegisterClass(&dialog_class) != FALSE;
+}
+
+void init_common_controls() {
+  if (const comctl32_functions* comctl32 = comctl32_library()) {
+    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    comctl32->InitCommonControlsEx(&classes);
+  }
+}
+
+}  // namespace
+
+CLauncherApp::CLauncherApp() = default;
+
+CLauncherApp::~CLauncherApp() = default;
+
+BOOL CLauncherApp::InitInstance() {
+  restrict_dll_search_path();
+  ::OutputDebugStringW(kDllDirectoryBanner);
+
+  if (IsExistAppDirDllVulnerability()) {
+    ::MessageBoxW(nullptr, kForeignDllText, kForeignDllCaption, MB_ICONERROR);
+    ::OutputDebugStringW(kForeignDllBanner);
+    return FALSE;
+  }
+
+  g_system_log.init(parent_directory(own_module_path()).c_str());
+  g_system_log.write_w(my_system_log::level_milestone, kStartLine);
+
+  std::wstring command_line = m_lpCmdLine ? m_lpCmdLine : L"";
+  ParseLauncherCommandLine(command_line);
+
+  // Held until this function returns, that is until the dialog has closed.
+  named_mutex_lock instance_lock(kInstanceMutexName);
+  if (!instance_lock.lock()) {
+    g_system_log.write_a(my_system_log::level_result, kLockFailureLine,
+                         static_cast<unsigned int>(instance_lock.last_error));
+    return TRUE;
+  }
+
+  if (!register_dialog_class()) return FALSE;
+  init_common_controls();
+  CWinApp::InitInstance();
+
+  if (!AfxSocketInit()) {
+    AfxMessageBox(IDS_SOCKETS_INIT_FAILED, MB_OK, IDS_SOCKETS_INIT_FAILED);
+    return FALSE;
+  }
+
+  {
+    CLauncherDlg dialog(nullptr);
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+  }
+  return FALSE;
+}

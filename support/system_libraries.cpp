@@ -1,0 +1,63 @@
+#include "support/system_libraries.h"
+
+#include "framework/afx_handle.h"
+
+#include <winver.h>
+
+#include <string>
+
+namespace {
+
+// Loads `name` from the system folder and nowhere else.
+HMODULE load_from_system_folder(const wchar_t* name) {
+  HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // Systems that predate the search flags: name the file by its full path.
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const std::wstring path = std::wstring(folder) + L"\\" + name;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+template <typename Function>
+bool resolve(HMODULE module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(::GetProcAddress(module, name));
+  return function != nullptr;
+}
+
+// One loaded library and its resolved table; the table is usable only when
+// every function was found.
+template <typename Table>
+struct loaded_library {
+  afx_module_handle module;
+  Table functions{};
+  bool complete = false;
+};
+
+}  // namespace
+
+const comctl32_functions* comctl32_library() {
+  static const loaded_library<comctl32_functions> library = [] {
+    loaded_library<comctl32_functions> l;
+    l.module.Reset(load_from_system_folder(L"comctl32.dll"));
+    l.complete = l.module.IsValid() &&
+                 resolve(l.module.Get(), "InitCommonControlsEx", l.functions.InitCommonControlsEx);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}
+
+const version_functions* version_library() {
+  static const loaded_library<version_functions> library = [] {
+    loaded_library<version_functions> l;
+    l.module.Reset(load_from_system_folder(L"version.dll"));
+    const HMODULE m = l.module.Get();
+    l.complete = l.module.IsValid() &&
+                 resolve(m, "GetFileVersionInfoSizeW", l.functions.GetFileVersionInfoSizeW) &&
+                 resolve(m, "GetFileVersionInfoW", l.functions.GetFileVersionInfoW) &&
+                 resolve(m, "VerQueryValueW", l.functions.VerQueryValueW);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// System DLLs outside the system's known-DLL list (the common controls, the
+// version-resource functions, WinINet) are never imported statically: the
+// loader would look for them in the launcher's own folder first, where a
+// planted copy would run before any of the launcher's code. They are loaded on
+// first use, from the system folder only, and their functions resolved once.
+#include <windows.h>
+#include <commctrl.h>
+
+struct comctl32_functions {
+  decltype(&::InitCommonControlsEx) InitCommonControlsEx;
+};
+
+struct version_functions {
+  decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
+  decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
+  decltype(&::VerQueryValueW) VerQueryValueW;
+};
+
+// Each returns null when the library or one of its functions cannot be had;
+// the callers then behave as if the call had failed.
+const comctl32_functions* comctl32_library();
+const version_functions* version_library();
