@@ -4,7 +4,7 @@
 #include "app/named_mutex_lock.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
-#include "support/path_utils.h"
+#include "support/module_path.h"
 #include "support/system_libraries.h"
 #include "support/system_log.h"
 
@@ -31,8 +31,6 @@ const char kLockFailureLine[] = "error: instance lock failure 0x%x";
 const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
 const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
 
-constexpr DWORD kPathLimit = MAX_PATH;
-
 using set_default_dll_directories_function = BOOL(WINAPI*)(DWORD);
 
 // Later DLL loads search only the system folder; systems without the call
@@ -42,12 +40,6 @@ void restrict_dll_search_path() {
   const auto set_directories = reinterpret_cast<set_default_dll_directories_function>(
       ::GetProcAddress(kernel, "SetDefaultDllDirectories"));
   if (set_directories) set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-std::wstring own_module_path() {
-  wchar_t path[kPathLimit + 1] = {};
-  ::GetModuleFileNameW(nullptr, path, kPathLimit);
-  return path;
 }
 
 bool register_dialog_class() {
@@ -85,7 +77,7 @@ BOOL CLauncherApp::InitInstance() {
     return FALSE;
   }
 
-  g_system_log.init(parent_directory(own_module_path()).c_str());
+  g_system_log.init(launcher_directory().c_str());
   g_system_log.write_w(my_system_log::level_milestone, kStartLine);
 
   std::wstring command_line = m_lpCmdLine ? m_lpCmdLine : L"";

@@ -2,6 +2,7 @@
 // The application object: the whole start-up of the launcher, and what the
 // command line sets for the rest of the program.
 #include "framework/afx_app.h"
+#include "launcher/data_control.h"
 
 #include <string>
 
@@ -21,6 +22,7 @@ public:
 
   std::wstring m_strInstallerOptions;  // passed on to the installer
   BOOL m_bQuietMode = 0;               // press Install by itself
+  CDataControl m_dataControl;          // the local installers and manual
 };
 
 extern CLauncherApp theApp;

@@ -1,0 +1,103 @@
+#include "launcher/data_control.h"
+
+#include "support/file_information.h"
+#include "support/module_path.h"
+#include "support/path_utils.h"
+
+#include "framework/afx_handle.h"
+
+#include <windows.h>
+
+namespace {
+
+const wchar_t kCachedInstaller64[] = L"%temp%\\vlr6setup\\setup64.exe";
+const wchar_t kCachedInstaller32[] = L"%temp%\\vlr6setup\\setup32.exe";
+const wchar_t kBundledInstaller64[] = L"\\vlr6setup\\setup64.exe";
+const wchar_t kBundledInstaller32[] = L"\\vlr6setup\\setup32.exe";
+const wchar_t kBundledManual[] = L"\\vlr6setup\\vl6manual.pdf";
+
+using get_native_system_info_function = void(WINAPI*)(LPSYSTEM_INFO);
+
+bool stop_requested(const stop_flag* stop) { return stop == nullptr || stop->load() != 0; }
+
+// Anything the directory search finds under the name counts, a folder too.
+bool found(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  afx_find_handle search(::FindFirstFileW(path.c_str(), &data));
+  return search.IsValid();
+}
+
+std::wstring md5_text_of(const std::wstring& path) {
+  file_information information;
+  information.Load(path);
+  return information.GetMd5();
+}
+
+std::wstring cached_installer() {
+  return normalize_path(Is64BitOS() ? kCachedInstaller64 : kCachedInstaller32);
+}
+
+std::wstring bundled(const wchar_t* relative) { return normalize_path(launcher_directory() + relative); }
+
+}  // namespace
+
+bool Is64BitOS() {
+  const auto get_native_system_info = reinterpret_cast<get_native_system_info_function>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo"));
+  if (!get_native_system_info) return false;
+  SYSTEM_INFO info{};
+  get_native_system_info(&info);
+  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+         info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+CDataControl::CDataControl() {
+  ClearInstallerInfo();
+  ClearManualInfo();
+}
+
+CDataControl::~CDataControl() = default;
+
+void CDataControl::ClearInstallerInfo() { installer_info = ::installer_info(); }
+
+void CDataControl::ClearManualInfo() { manual_info = ::manual_info(); }
+
+void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
+  if (stop_requested(stop)) return;
+  installer_info.location = installer_info::location_none;
+
+  // A cached download wins over the installer beside the launcher.
+  std::wstring candidate = cached_installer();
+  if (found(candidate)) {
+    installer_info.location = installer_info::location_temp_cache;
+  } else {
+    candidate = bundled(Is64BitOS() ? kBundledInstaller64 : kBundledInstaller32);
+    if (!found(candidate)) return;
+    installer_info.location = installer_info::location_beside_launcher;
+  }
+  installer_info.installer_path = candidate;
+  installer_info.installer_md5 = md5_text_of(candidate);
+}
+
+void CDataControl::SetDownloadPath(const stop_flag* stop) {
+  if (stop_requested(stop)) return;
+  installer_info.download_path.clear();
+  installer_info.download_path = cached_installer();
+}
+
+void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
+  if (stop_requested(stop)) return;
+  installer_info.downloaded_md5.clear();
+  const std::wstring& path = installer_info.download_path;
+  if (!path.empty() && found(path)) installer_info.downloaded_md5 = md5_text_of(path);
+}
+
+void CDataControl::SearchLocalManual(const stop_flag* stop) {
+  if (stop_requested(stop)) return;
+  manual_info.location = manual_info::location_none;
+  const std::wstring candidate = bundled(kBundledManual);
+  if (!found(candidate)) return;
+  manual_info.location = manual_info::location_beside_launcher;
+  manual_info.manual_path = candidate;
+  manual_info.manual_md5 = md5_text_of(candidate);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The launcher's store of facts about what it can install or open: the local
+// installer and manual it found, with their MD5 texts, the values the
+// workflows copy from the update server's manifest, and where a download goes.
+#include "launcher/stop_flag.h"
+
+#include <cstdint>
+#include <string>
+
+struct installer_info {
+  enum : std::int32_t { location_none = 0, location_beside_launcher = 1, location_temp_cache = 2 };
+
+  std::int32_t location = location_none;
+  bool easy_install = true;          // false: the user chooses the destination folder
+  std::wstring installer_path;       // the local installer found
+  std::wstring installer_md5;
+  std::wstring latest_md5;           // from the manifest
+  std::wstring latest_url;           // from the manifest
+  std::wstring download_path;        // the temporary-folder cache target
+  std::wstring downloaded_md5;
+  bool new_major_released = false;   // the manifest announces a newer generation
+  std::wstring new_major_version;
+  std::wstring new_major_url;
+};
+
+struct manual_info {
+  enum : std::int32_t { location_none = 0, location_beside_launcher = 1 };
+
+  std::int32_t location = location_none;
+  std::wstring manual_path;
+  std::wstring manual_md5;
+  std::wstring latest_manual_md5;    // from the manifest
+  std::wstring latest_manual_url;    // from the manifest
+};
+
+// True on a 64-bit Windows (x64 or Itanium), asked anew on every call.
+bool Is64BitOS();
+
+// One instance, theApp.m_dataControl. installer_info is written only by the
+// install workflow, manual_info only by the manual workflow.
+//
+// The search operations do nothing at all when `stop` is null or raised.
+class CDataControl {
+public:
+  CDataControl();
+  virtual ~CDataControl();
+
+  void ClearInstallerInfo();
+  void ClearManualInfo();
+
+  // The installer for this system: first in "%temp%\vlr6setup\", then in the
+  // "vlr6setup" folder beside the launcher.
+  void SearchLocalInstaller(const stop_flag* stop);
+  // Names the temporary-folder cache file a download goes to.
+  void SetDownloadPath(const stop_flag* stop);
+  // The MD5 text of the file at download_path.
+  void InspectDownloadedInstaller(const stop_flag* stop);
+  // The PDF manual beside the launcher.
+  void SearchLocalManual(const stop_flag* stop);
+
+  ::installer_info installer_info;
+  ::manual_info manual_info;
+};

@@ -1,0 +1,134 @@
+#include "launcher/installer_execution.h"
+
+#include "app/launcher_app.h"
+#include "framework/afx_handle.h"
+#include "res/resource.h"
+#include "support/path_utils.h"
+
+#include <shellapi.h>
+
+#include <boost/format.hpp>
+
+namespace {
+
+const wchar_t kVerbOpen[] = L"open";
+const wchar_t kVerbRunAs[] = L"runas";
+
+const wchar_t kParameterFormat[] = L"/v\"%s%s%s%s\"";
+const wchar_t kFixedProperties[] = L" SETUP_AE_CONVERT=1 SETUP_DESKTOP_ICON=1";
+const wchar_t kEasyInstall[] = L" SETUP_EASY_INSTALL=1";
+const wchar_t kChooseFolder[] = L" SETUP_EASY_INSTALL=0";
+// The log lands in the installer's working folder, its own folder.
+const wchar_t kLogOption[] = L" /L*v \".\\instlog.txt\"";
+
+constexpr DWORD kInstallerWaitMs = 5000;
+constexpr INT_PTR kShellSuccessAbove = 32;
+constexpr DWORD kPlatformNt = VER_PLATFORM_WIN32_NT;
+constexpr DWORD kVersionRecordSize = 276;          // OSVERSIONINFOW
+constexpr DWORD kExtendedVersionRecordSize = 284;  // OSVERSIONINFOEXW
+
+bool lacks_administrator_rights(DWORD result) {
+  return result == ERROR_ACCESS_DENIED || result == ERROR_CANCELLED;
+}
+
+void run_installer(const std::wstring& path, bool with_log_option) {
+  const DWORD result = ExecuteInstaller(path, BuildInstallerParameters(with_log_option));
+  if (lacks_administrator_rights(result)) {
+    AfxMessageBox(IDS_ADMIN_RIGHTS_REQUIRED, MB_ICONEXCLAMATION);
+  }
+}
+
+}  // namespace
+
+bool IsNt6OrLater() {
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = kVersionRecordSize;
+  ::GetVersionExW(&version);
+  if (version.dwPlatformId < kPlatformNt) return false;
+
+  OSVERSIONINFOEXW wanted{};
+  wanted.dwOSVersionInfoSize = kExtendedVersionRecordSize;
+  wanted.dwMajorVersion = 6;
+  wanted.dwMinorVersion = 0;
+  ULONGLONG conditions = 0;
+  conditions = ::VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
+  return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, conditions) != FALSE;
+}
+
+const wchar_t* installer_verb() { return IsNt6OrLater() ? kVerbRunAs : kVerbOpen; }
+
+bool ShellOpen(HWND owner, const std::wstring& target, int show) {
+  if (target.empty()) return false;
+  auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(owner, kVerbOpen, target.c_str(), nullptr, nullptr, show));
+  if (result == SE_ERR_ACCESSDENIED) {
+    if (!IsNt6OrLater()) return false;
+    result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(owner, kVerbRunAs, target.c_str(), nullptr, nullptr, show));
+  }
+  return result > kShellSuccessAbove;
+}
+
+std::wstring BuildInstallerParameters(bool with_log_option) {
+  const std::wstring& options = theApp.m_strInstallerOptions;
+  const std::wstring pass_through = options.empty() ? std::wstring() : L" " + options;
+  return boost::str(boost::wformat(kParameterFormat) % kFixedProperties %
+                    (theApp.m_dataControl.installer_info.easy_install ? kEasyInstall : kChooseFolder) %
+                    (with_log_option ? kLogOption : L"") % pass_through);
+}
+
+DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters) {
+  const std::wstring directory = parent_directory(path);
+  const std::wstring file = file_name_of(path);
+
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof(start);
+  // Without FLAG_NO_UI the shell shows its own error box for a missing or
+  // broken installer and blocks the workflow until someone closes it; a failed
+  // start is the workflow's to handle (the elevation prompt is not affected).
+  start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  start.hwnd = nullptr;
+  start.lpVerb = installer_verb();
+  start.lpFile = file.c_str();
+  start.lpParameters = parameters.c_str();
+  start.lpDirectory = directory.c_str();
+  start.nShow = SW_SHOWNORMAL;
+  if (!::ShellExecuteExW(&start) || reinterpret_cast<INT_PTR>(start.hInstApp) <= kShellSuccessAbove) {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : installer_start_failed;
+  }
+  afx_kernel_handle process(start.hProcess);
+
+  switch (::WaitForSingleObject(process.Get(), kInstallerWaitMs)) {
+    case WAIT_TIMEOUT:
+      return installer_still_running;
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED: {
+      DWORD exit_code = 0;
+      if (!::GetExitCodeProcess(process.Get(), &exit_code)) return ::GetLastError();
+      return exit_code;
+    }
+    default: {
+      const DWORD error = ::GetLastError();
+      return error != ERROR_SUCCESS ? error : installer_wait_failed;
+    }
+  }
+}
+
+void RunLocalInstaller() {
+  const installer_info& info = theApp.m_dataControl.installer_info;
+  if (info.location != installer_info::location_beside_launcher &&
+      info.location != installer_info::location_temp_cache) {
+    return;
+  }
+  if (info.installer_path.empty()) return;
+  // An installer beside the launcher may sit on read-only media: no log there.
+  run_installer(info.installer_path, info.location == installer_info::location_temp_cache);
+}
+
+void RunDownloadedInstaller() {
+  const std::wstring& path = theApp.m_dataControl.installer_info.download_path;
+  if (path.empty()) return;
+  run_installer(path, true);
+}

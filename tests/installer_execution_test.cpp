@@ -1,0 +1,357 @@
+// Starting the installer through the real shell under Wine, with the stand-in
+// installer that records how it was started; and ShellOpen, checked by the
+// recorder registered for PDF files and web addresses in this prefix.
+#include "app/launcher_app.h"
+#include "framework/afx_handle.h"
+#include "launcher/installer_execution.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <future>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring kFixed = L" SETUP_AE_CONVERT=1 SETUP_DESKTOP_ICON=1";
+const std::wstring kLog = L" /L*v \".\\instlog.txt\"";
+const wchar_t kAdminRightsRequired[] = L"管理者権限が必要です。";
+constexpr DWORD kWatchMs = 15000;
+
+std::wstring tool(const wchar_t* relative) {
+  return path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\" + relative;
+}
+
+std::wstring widen(const std::string& utf8) {
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                         nullptr, 0);
+  std::wstring text(static_cast<size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+std::wstring window_text(HWND window) {
+  wchar_t text[1024] = {};
+  ::GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+// What a message box of this process showed, closed with OK by this watcher.
+struct shown_box {
+  std::wstring caption;
+  std::wstring text;
+};
+
+struct box_search {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK find_box(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<box_search*>(context);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 63);
+  if (owner == search->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK collect_static_text(HWND child, LPARAM context) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(child, name, 63);
+  const std::wstring text = window_text(child);
+  if (std::wstring(name) == L"Static" && !text.empty()) *reinterpret_cast<std::wstring*>(context) += text;
+  return TRUE;
+}
+
+// Waits for a message box of this process and presses its OK button.
+std::future<std::vector<shown_box>> watch_message_boxes(DWORD watch_ms) {
+  return std::async(std::launch::async, [watch_ms] {
+    std::vector<shown_box> boxes;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < watch_ms) {
+      box_search search{::GetCurrentProcessId(), nullptr};
+      ::EnumWindows(&find_box, reinterpret_cast<LPARAM>(&search));
+      if (search.found) {
+        shown_box box{window_text(search.found), L""};
+        ::EnumChildWindows(search.found, &collect_static_text, reinterpret_cast<LPARAM>(&box.text));
+        boxes.push_back(box);
+        ::SendMessageW(search.found, WM_COMMAND, IDOK, 0);
+        break;
+      }
+      ::Sleep(20);
+    }
+    return boxes;
+  });
+}
+
+struct start_record {
+  std::wstring command_line;
+  std::wstring working_folder;
+  std::wstring path;
+};
+
+std::vector<start_record> parse_records(const std::string& bytes) {
+  std::vector<start_record> records;
+  start_record current;
+  size_t start = 0, end;
+  while ((end = bytes.find("\r\n", start)) != std::string::npos) {
+    const std::string line = bytes.substr(start, end - start);
+    start = end + 2;
+    const size_t equals = line.find('=');
+    const std::string key = line.substr(0, equals);
+    const std::wstring value = equals == std::string::npos ? L"" : widen(line.substr(equals + 1));
+    if (key == "command_line") current.command_line = value;
+    if (key == "working_folder") current.working_folder = value;
+    if (key == "path") current.path = value;
+    if (line == "end") records.push_back(current);
+  }
+  return records;
+}
+
+bool ends_with(const std::wstring& text, const std::wstring& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class Execution : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder_ = work_.path() + L"vlr6setup\\";
+    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    installer_ = folder_ + L"setup64.exe";
+    ASSERT_TRUE(copy_file(tool(L"setup_standin\\setup64.exe"), installer_));
+    record_ = work_.path() + L"record.txt";
+    ::SetEnvironmentVariableW(L"VELORA_SETUP_RECORD", record_.c_str());
+    behave(L"exit 0");
+    theApp.m_strInstallerOptions.clear();
+    theApp.m_dataControl.ClearInstallerInfo();
+  }
+
+  static void behave(const wchar_t* behaviour) {
+    ::SetEnvironmentVariableW(L"VELORA_SETUP_BEHAVIOUR", behaviour);
+  }
+
+  std::vector<start_record> records() const { return parse_records(read_file(record_)); }
+
+  // Runs the local installer as found in `location`, closing any message box.
+  std::vector<shown_box> run_local(std::int32_t location, DWORD watch_ms = kWatchMs) {
+    theApp.m_dataControl.installer_info.location = location;
+    theApp.m_dataControl.installer_info.installer_path = installer_;
+    auto boxes = watch_message_boxes(watch_ms);
+    RunLocalInstaller();
+    return boxes.get();
+  }
+
+  temp_folder work_{L"execution"};
+  std::wstring folder_;
+  std::wstring installer_;
+  std::wstring record_;
+};
+
+TEST_F(Execution, ParameterText) {
+  struct parameter_case {
+    bool easy_install;
+    bool with_log;
+    const wchar_t* options;
+    std::wstring expected;
+  } cases[] = {
+      {true, true, L"", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=1" + kLog + L"\""},
+      {false, true, L"", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=0" + kLog + L"\""},
+      {true, false, L"", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=1\""},
+      {true, true, L"/qn", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=1" + kLog + L" /qn\""},
+      {false, false, L"A=1 /qn", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=0 A=1 /qn\""},
+  };
+  for (const auto& c : cases) {
+    theApp.m_dataControl.installer_info.easy_install = c.easy_install;
+    theApp.m_strInstallerOptions = c.options;
+    EXPECT_EQ(BuildInstallerParameters(c.with_log), c.expected);
+    EXPECT_EQ(BuildInstallerParameters(c.with_log), c.expected) << "a second run joins the same";
+    EXPECT_EQ(theApp.m_strInstallerOptions, c.options);
+  }
+  // An easy install from the cache ends in two double quotes.
+  theApp.m_strInstallerOptions.clear();
+  theApp.m_dataControl.installer_info.easy_install = true;
+  EXPECT_TRUE(ends_with(BuildInstallerParameters(true), L"instlog.txt\"\""));
+}
+
+TEST_F(Execution, CachedInstallerStartsInItsOwnFolderWithTheLogOption) {
+  EXPECT_TRUE(run_local(installer_info::location_temp_cache, 0).empty());
+  const auto started = records();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_TRUE(ends_with(started[0].command_line,
+                        L" /v\"" + kFixed + L" SETUP_EASY_INSTALL=1" + kLog + L"\""))
+      << started[0].command_line;
+  EXPECT_EQ(started[0].working_folder + L"\\", folder_);
+  EXPECT_EQ(started[0].path, installer_);
+}
+
+TEST_F(Execution, InstallerBesideTheLauncherGetsNoLogAndOptionsPassThrough) {
+  theApp.m_strInstallerOptions = L"PROPERTY=\"a b\" /qn";
+  theApp.m_dataControl.installer_info.easy_install = false;
+  EXPECT_TRUE(run_local(installer_info::location_beside_launcher, 0).empty());
+  EXPECT_TRUE(run_local(installer_info::location_beside_launcher, 0).empty());
+  const auto started = records();
+  ASSERT_EQ(started.size(), 2u);
+  const std::wstring expected = L" /v\"" + kFixed + L" SETUP_EASY_INSTALL=0 PROPERTY=\"a b\" /qn\"";
+  for (const auto& record : started) {
+    EXPECT_TRUE(ends_with(record.command_line, expected)) << record.command_line;
+  }
+}
+
+TEST_F(Execution, NothingRunsWithoutAFoundInstaller) {
+  EXPECT_TRUE(run_local(installer_info::location_none, 0).empty());
+  theApp.m_dataControl.installer_info.installer_path.clear();
+  theApp.m_dataControl.installer_info.location = installer_info::location_temp_cache;
+  RunLocalInstaller();
+  theApp.m_dataControl.installer_info.download_path.clear();
+  RunDownloadedInstaller();
+  EXPECT_TRUE(records().empty());
+}
+
+TEST_F(Execution, DownloadedInstallerAlwaysGetsTheLogOption) {
+  theApp.m_dataControl.installer_info.download_path = installer_;
+  RunDownloadedInstaller();
+  const auto started = records();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_TRUE(ends_with(started[0].command_line, kLog + L"\"")) << started[0].command_line;
+}
+
+TEST_F(Execution, InstallerThatKeepsRunningGivesWaitTimeoutAndNoMessage) {
+  behave(L"run 8000");
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(ExecuteInstaller(installer_, BuildInstallerParameters(true)), installer_still_running);
+  const DWORD waited = ::GetTickCount() - start;
+  EXPECT_GE(waited, 4900u);
+  EXPECT_LT(waited, 7500u);
+  EXPECT_TRUE(run_local(installer_info::location_temp_cache, 6000).empty());
+}
+
+TEST_F(Execution, MissingAdministratorRightsShowMessage108) {
+  for (const wchar_t* code : {L"exit 5", L"exit 1223"}) {
+    behave(code);
+    const auto boxes = run_local(installer_info::location_temp_cache);
+    ASSERT_EQ(boxes.size(), 1u) << code;
+    EXPECT_EQ(boxes[0].text, kAdminRightsRequired);
+    EXPECT_EQ(boxes[0].caption, L"installer_execution_test");
+  }
+  behave(L"exit 3");
+  EXPECT_EQ(ExecuteInstaller(installer_, L""), 3u);
+  EXPECT_TRUE(run_local(installer_info::location_temp_cache, 1500).empty()) << "other codes show nothing";
+}
+
+TEST_F(Execution, MissingInstallerShowsNothing) {
+  const std::wstring missing = folder_ + L"setup32.exe";
+  EXPECT_EQ(ExecuteInstaller(missing, L""), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  installer_ = missing;
+  EXPECT_TRUE(run_local(installer_info::location_temp_cache, 1500).empty());
+  EXPECT_TRUE(records().empty());
+}
+
+TEST_F(Execution, ElevationExistsOnThisWindows) {
+  EXPECT_TRUE(IsNt6OrLater());
+  EXPECT_STREQ(installer_verb(), L"runas");
+}
+
+TEST_F(Execution, OlderWindowsStartsWithOpen) {
+  const std::wstring probe = path_from_environment("VELORA_BUILD_DIR") + L"\\tests\\version_probe.exe";
+  const std::wstring key = L"Software\\Wine\\AppDefaults\\version_probe.exe";
+  const std::wstring out = work_.path() + L"probe.txt";
+  auto run_probe = [&] {
+    test_process process(probe, L"\"" + out + L"\"");
+    DWORD code = 99;
+    EXPECT_TRUE(process.wait(30000, &code));
+    EXPECT_EQ(code, 0u);
+    return read_file(out);
+  };
+
+  HKEY app_defaults = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &app_defaults, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t winxp[] = L"winxp";
+  ::RegSetValueExW(app_defaults, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(winxp),
+                   sizeof(winxp));
+  ::RegCloseKey(app_defaults);
+  const std::string on_xp = run_probe();
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+
+  EXPECT_EQ(on_xp, "nt6=0 verb=open");
+  EXPECT_EQ(run_probe(), "nt6=1 verb=runas");
+}
+
+// The recorder opens PDF files and web addresses in this prefix while the
+// suite runs.
+class ShellOpening : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    const std::wstring command = L"\"" + tool(L"shell_recorder\\shell_recorder.exe") + L"\" \"%1\"";
+    set_default(L".pdf", L"VeloraTest.pdf");
+    for (const wchar_t* type : {L"VeloraTest.pdf", L"http", L"https"}) {
+      set_default(std::wstring(type) + L"\\shell\\open\\command", command.c_str());
+    }
+  }
+
+  static void set_default(const std::wstring& key, const std::wstring& value) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(handle);
+  }
+
+  void SetUp() override { ::SetEnvironmentVariableW(L"VELORA_SHELL_RECORD", record_.c_str()); }
+
+  // The recorder's lines, waiting until `count` arrived.
+  std::vector<std::wstring> recorded(size_t count) const {
+    std::vector<std::wstring> lines;
+    const DWORD start = ::GetTickCount();
+    do {
+      lines.clear();
+      const std::wstring text = widen(read_file(record_));
+      size_t from = 0, end;
+      while ((end = text.find(L"\r\n", from)) != std::wstring::npos) {
+        lines.push_back(text.substr(from, end - from));
+        from = end + 2;
+      }
+      if (lines.size() >= count) break;
+      ::Sleep(50);
+    } while (::GetTickCount() - start < 15000);
+    return lines;
+  }
+
+  temp_folder work_{L"shell-open"};
+  std::wstring record_ = work_.path() + L"shell-record.txt";
+};
+
+TEST_F(ShellOpening, EmptyTargetCallsNothing) {
+  EXPECT_FALSE(ShellOpen(nullptr, L"", SW_SHOWNORMAL));
+  ::Sleep(500);
+  EXPECT_FALSE(file_exists(record_));
+}
+
+TEST_F(ShellOpening, PdfAndWebAddressesReachTheirPrograms) {
+  const std::wstring manual = work_.path() + L"vl6manual.pdf";
+  write_file(manual, "%PDF-1.4");
+  EXPECT_TRUE(ShellOpen(nullptr, manual, SW_SHOWNORMAL));
+  ASSERT_EQ(recorded(1).size(), 1u);
+  EXPECT_TRUE(ShellOpen(nullptr, L"http://127.0.0.1:9/cs/", SW_SHOWNORMAL));
+  ASSERT_EQ(recorded(2).size(), 2u);
+  EXPECT_TRUE(ShellOpen(nullptr, L"https://127.0.0.1:9/products/acrobat/readstep2.html", SW_SHOWNORMAL));
+  const auto lines = recorded(3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], L"\"" + manual + L"\"");
+  EXPECT_EQ(lines[1], L"\"http://127.0.0.1:9/cs/\"");
+  EXPECT_EQ(lines[2], L"\"https://127.0.0.1:9/products/acrobat/readstep2.html\"");
+}
+
+}  // namespace
