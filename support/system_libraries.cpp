@@ -41,8 +41,10 @@ const comctl32_functions* comctl32_library() {
   static const loaded_library<comctl32_functions> library = [] {
     loaded_library<comctl32_functions> l;
     l.module.Reset(load_from_system_folder(L"comctl32.dll"));
+    const HMODULE m = l.module.Get();
     l.complete = l.module.IsValid() &&
-                 resolve(l.module.Get(), "InitCommonControlsEx", l.functions.InitCommonControlsEx);
+                 resolve(m, "InitCommonControlsEx", l.functions.InitCommonControlsEx) &&
+                 resolve(m, "_TrackMouseEvent", l.functions._TrackMouseEvent);
     return l;
   }();
   return library.complete ? &library.functions : nullptr;
@@ -57,6 +59,30 @@ const version_functions* version_library() {
                  resolve(m, "GetFileVersionInfoSizeW", l.functions.GetFileVersionInfoSizeW) &&
                  resolve(m, "GetFileVersionInfoW", l.functions.GetFileVersionInfoW) &&
                  resolve(m, "VerQueryValueW", l.functions.VerQueryValueW);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}
+
+const wininet_functions* wininet_library() {
+  static const loaded_library<wininet_functions> library = [] {
+    loaded_library<wininet_functions> l;
+    l.module.Reset(load_from_system_folder(L"wininet.dll"));
+    const HMODULE m = l.module.Get();
+    wininet_functions& f = l.functions;
+    l.complete = l.module.IsValid() &&
+                 resolve(m, "InternetSetOptionW", f.InternetSetOptionW) &&
+                 resolve(m, "InternetOpenA", f.InternetOpenA) &&
+                 resolve(m, "InternetSetOptionA", f.InternetSetOptionA) &&
+                 resolve(m, "InternetConnectA", f.InternetConnectA) &&
+                 resolve(m, "HttpOpenRequestA", f.HttpOpenRequestA) &&
+                 resolve(m, "InternetQueryOptionW", f.InternetQueryOptionW) &&
+                 resolve(m, "HttpSendRequestA", f.HttpSendRequestA) &&
+                 resolve(m, "InternetErrorDlg", f.InternetErrorDlg) &&
+                 resolve(m, "HttpQueryInfoA", f.HttpQueryInfoA) &&
+                 resolve(m, "InternetQueryOptionA", f.InternetQueryOptionA) &&
+                 resolve(m, "InternetReadFile", f.InternetReadFile) &&
+                 resolve(m, "InternetCloseHandle", f.InternetCloseHandle);
     return l;
   }();
   return library.complete ? &library.functions : nullptr;

@@ -6,9 +6,11 @@
 // first use, from the system folder only, and their functions resolved once.
 #include <windows.h>
 #include <commctrl.h>
+#include <wininet.h>
 
 struct comctl32_functions {
   decltype(&::InitCommonControlsEx) InitCommonControlsEx;
+  decltype(&::_TrackMouseEvent) _TrackMouseEvent;
 };
 
 struct version_functions {
@@ -17,7 +19,23 @@ struct version_functions {
   decltype(&::VerQueryValueW) VerQueryValueW;
 };
 
+struct wininet_functions {
+  decltype(&::InternetSetOptionW) InternetSetOptionW;
+  decltype(&::InternetOpenA) InternetOpenA;
+  decltype(&::InternetSetOptionA) InternetSetOptionA;
+  decltype(&::InternetConnectA) InternetConnectA;
+  decltype(&::HttpOpenRequestA) HttpOpenRequestA;
+  decltype(&::InternetQueryOptionW) InternetQueryOptionW;
+  decltype(&::HttpSendRequestA) HttpSendRequestA;
+  decltype(&::InternetErrorDlg) InternetErrorDlg;
+  decltype(&::HttpQueryInfoA) HttpQueryInfoA;
+  decltype(&::InternetQueryOptionA) InternetQueryOptionA;
+  decltype(&::InternetReadFile) InternetReadFile;
+  decltype(&::InternetCloseHandle) InternetCloseHandle;
+};
+
 // Each returns null when the library or one of its functions cannot be had;
 // the callers then behave as if the call had failed.
 const comctl32_functions* comctl32_library();
 const version_functions* version_library();
+const wininet_functions* wininet_library();

@@ -1,0 +1,99 @@
+// Fetches one body over loopback and prints the throughput and peak memory:
+//   http_bench client PORT PATH   through get_data_by_wininet
+//   http_bench bare PORT PATH     a bare loop of 1023-byte InternetReadFile calls
+//                                 with the same session and request settings,
+//                                 discarding the bytes (the fastest those reads go)
+#include "support/system_libraries.h"
+#include "update/http_client.h"
+#include "update/internet_handle.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr DWORD kReadSize = 1023;
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr double kMiB = 1024.0 * 1024.0;
+
+std::string narrow(const wchar_t* text) {
+  std::string out;
+  for (; *text; ++text) out += static_cast<char>(*text);
+  return out;
+}
+
+double seconds_since(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+unsigned long long bare_fetch(const std::string& port, const std::string& path) {
+  const wininet_functions* w = wininet_library();
+  if (!w) return 0;
+  internet_handle session(w->InternetOpenA("Velora/6.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  internet_handle connection(w->InternetConnectA(session.Get(), "127.0.0.1",
+                                                 static_cast<INTERNET_PORT>(std::atoi(port.c_str())),
+                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  internet_handle request(w->HttpOpenRequestA(connection.Get(), "GET", path.c_str(), nullptr, nullptr,
+                                              nullptr, kRequestFlags, 0));
+  if (!request.IsValid() || !w->HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return 0;
+  char buffer[kReadSize + 1];
+  unsigned long long total = 0;
+  DWORD read = 0;
+  while (w->InternetReadFile(request.Get(), buffer, kReadSize, &read) && read > 0) total += read;
+  return total;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: http_bench client|bare PORT PATH\n");
+    return 2;
+  }
+  const std::wstring mode = argv[1];
+  const std::string port = narrow(argv[2]);
+  const std::string path = narrow(argv[3]);
+
+  LARGE_INTEGER start;
+  ::QueryPerformanceCounter(&start);
+  unsigned long long bytes = 0;
+  if (mode == L"client") {
+    http_request request;
+    request.host = "127.0.0.1";
+    request.port = port;
+    request.path = path;
+    request.method = "GET";
+    DWORD status = 0;
+    std::string headers;
+    std::vector<char> body;
+    const DWORD result = get_data_by_wininet(nullptr, request, status, headers, body);
+    if (result != 0 || status != 200) {
+      std::fprintf(stderr, "request failed: ret %lu status %lu\n", result, status);
+      return 1;
+    }
+    bytes = body.size();
+    std::printf("capacity: %zu\n", body.capacity());
+    std::printf("headers: %s\n", headers.c_str());
+  } else {
+    bytes = bare_fetch(port, path);
+  }
+  const double elapsed = seconds_since(start);
+
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof(memory);
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
+  std::printf("bytes: %llu\n", bytes);
+  std::printf("throughput: %.1f\n", bytes / kMiB / elapsed);
+  std::printf("peak private: %.1f\n", memory.PeakPagefileUsage / kMiB);
+  std::printf("peak working set: %.1f\n", memory.PeakWorkingSetSize / kMiB);
+  return bytes > 0 ? 0 : 1;
+}

@@ -1,0 +1,405 @@
+// The HTTP client against the local update server (tools/update_server) over
+// loopback: what goes out, what comes back, the proxy's credentials dialog
+// and the certificate checks.
+#include "support/system_log.h"
+#include "tests/support/test_files.h"
+#include "update/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char kProxyUser[] = "velora";
+const char kProxyPassword[] = "s3cret";
+const char kManifestPath[] = "/launcher/installer6.lt";
+const char kManifestBody[] = "manifest body\r\n";
+
+std::wstring server_state() { return path_from_environment("VELORA_UPDATE_SERVER"); }
+
+std::string port_of(const char* listener) {
+  const std::string ports = read_file(server_state() + L"\\ports.json");
+  std::smatch match;
+  if (!std::regex_search(ports, match, std::regex(std::string("\"") + listener + "\": (\\d+)"))) {
+    return "";
+  }
+  return match[1].str();
+}
+
+// The record lines of one listener, oldest first.
+std::vector<std::string> records(const std::string& listener) {
+  std::vector<std::string> lines;
+  const std::string text = read_file(server_state() + L"\\record.jsonl");
+  size_t start = 0, end;
+  while ((end = text.find('\n', start)) != std::string::npos) {
+    std::string line = text.substr(start, end - start);
+    if (line.find("\"listener\": \"" + listener + "\"") != std::string::npos) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct response {
+  DWORD result = 0;
+  DWORD status = 0;
+  std::string headers;
+  std::vector<char> body;
+  std::string body_text() const { return std::string(body.begin(), body.end()); }
+};
+
+response fetch(http_request& request, HWND parent = nullptr) {
+  response r;
+  r.result = get_data_by_wininet(parent, request, r.status, r.headers, r.body);
+  return r;
+}
+
+http_request origin_request(const std::string& path) {
+  http_request request;
+  request.host = "127.0.0.1";
+  request.port = port_of("http");
+  request.path = path;
+  request.method = "GET";
+  return request;
+}
+
+// Through the local proxy, with the credentials it wants given up front. The
+// server is named "localhost" here: Wine's WinINet keeps one pool of open
+// connections per host and port, proxy or not, and would send a proxied
+// request down a connection that an earlier direct request left open.
+http_request proxied_request(const std::string& path) {
+  http_request request = origin_request(path);
+  request.host = "localhost";
+  request.proxy_host = "127.0.0.1";
+  request.proxy_port = port_of("proxy");
+  request.proxy_user = kProxyUser;
+  request.proxy_password = kProxyPassword;
+  return request;
+}
+
+class HttpClient : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(port_of("http").empty()) << "the update server is not running";
+    ::CreateDirectoryW((server_state() + L"\\root\\launcher").c_str(), nullptr);
+    write_file(server_state() + L"\\root\\launcher\\installer6.lt", kManifestBody);
+    control("{}");
+    write_file(server_state() + L"\\record.jsonl", "");
+  }
+  void TearDown() override { control("{}"); }
+
+  static void control(const std::string& json) { write_file(server_state() + L"\\control.json", json); }
+};
+
+TEST_F(HttpClient, GetSendsTheFixedRequestFields) {
+  http_request request = origin_request(std::string(kManifestPath) + "?ed=vlr6");
+  request.headers = {{"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}};
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_EQ(r.body_text(), kManifestBody);
+  EXPECT_TRUE(has(r.headers, "HTTP/1.1 200")) << r.headers;
+  EXPECT_EQ(r.headers.substr(r.headers.size() - 4), "\r\n\r\n");
+
+  const auto seen = records("http");
+  ASSERT_EQ(seen.size(), 1u);
+  const std::string& line = seen[0];
+  EXPECT_TRUE(has(line, "\"request_line\": \"GET /launcher/installer6.lt?ed=vlr6 HTTP/1.1\"")) << line;
+  EXPECT_TRUE(has(line, "[\"User-Agent\", \"Velora/6.0\"]")) << line;
+  EXPECT_TRUE(has(line, "[\"Referer\", \"http://127.0.0.1:" + request.port + "/\"]")) << line;
+  const size_t cache_control = line.find("[\"Cache-Control\", \"no-cache\"]");
+  const size_t pragma = line.find("[\"Pragma\", \"no-cache\"]", cache_control);
+  EXPECT_NE(cache_control, std::string::npos) << line;
+  EXPECT_NE(pragma, std::string::npos) << "Pragma after Cache-Control: " << line;
+}
+
+TEST_F(HttpClient, VerbRules) {
+  const struct {
+    const char* method;
+    const char* sent;
+  } cases[] = {{"get", "GET"}, {"GET", "GET"}, {"post", "POST"}, {"PUT", "POST"}, {"", "POST"}};
+  for (const auto& c : cases) {
+    write_file(server_state() + L"\\record.jsonl", "");
+    http_request request = origin_request(kManifestPath);
+    request.method = c.method;
+    fetch(request);
+    const auto seen = records("http");
+    ASSERT_EQ(seen.size(), 1u) << c.method;
+    EXPECT_TRUE(has(seen[0], std::string("\"method\": \"") + c.sent + "\"")) << c.method;
+  }
+}
+
+TEST_F(HttpClient, BodyIsSentWithoutItsTerminator) {
+  http_request three = origin_request(kManifestPath);
+  three.method = "POST";
+  three.body = {'a', 'b', 'c'};
+  fetch(three);
+  EXPECT_EQ(three.body, (std::vector<char>{'a', 'b', 'c', '\0'}));
+
+  http_request four = origin_request(kManifestPath);
+  four.method = "POST";
+  four.body = {'x', 'y', 'z', '\0'};
+  fetch(four);
+  EXPECT_EQ(four.body, (std::vector<char>{'x', 'y', 'z', '\0'}));
+
+  const auto seen = records("http");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(has(seen[0], "\"body_length\": 3")) << seen[0];
+  EXPECT_TRUE(has(seen[0], "\"body_base64\": \"YWJj\"")) << seen[0];
+  EXPECT_TRUE(has(seen[1], "\"body_base64\": \"eHl6\"")) << seen[1];
+}
+
+TEST_F(HttpClient, DefaultPortsAndTheReferrerWithoutAPort) {
+  // The proxy records where each request was meant to go; nothing listens on
+  // 80 or 443 here, so it answers 502 and the client reads that.
+  const struct {
+    const char* port;
+    bool secure;
+    const char* target;
+  } cases[] = {
+      {"", false, "\"url\": \"http://localhost:80/x\""},
+      {"0", false, "\"url\": \"http://localhost:80/x\""},
+      {"abc", false, "\"url\": \"http://localhost:80/x\""},
+      {"65536", false, "\"url\": \"http://localhost:80/x\""},
+      {"", true, "\"url\": \"localhost:443\""},
+      {"65536", true, "\"url\": \"localhost:443\""},
+  };
+  for (const auto& c : cases) {
+    write_file(server_state() + L"\\record.jsonl", "");
+    http_request request = proxied_request("/x");
+    request.port = c.port;
+    request.secure = c.secure;
+    fetch(request);
+    const auto seen = records("proxy");
+    ASSERT_FALSE(seen.empty()) << c.port;
+    EXPECT_TRUE(has(seen.back(), c.target)) << c.port << ": " << seen.back();
+    if (!c.secure) {
+      const std::string referrer = std::string("[\"Referer\", \"http://localhost") +
+                                   (std::string(c.port).empty() ? "" : std::string(":") + c.port) +
+                                   "/\"]";
+      EXPECT_TRUE(has(seen.back(), referrer)) << seen.back();
+    }
+  }
+}
+
+TEST_F(HttpClient, NotFoundIsAnAnswerWithItsErrorPage) {
+  http_request request = origin_request("/launcher/missing.lt");
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 404u);
+  EXPECT_FALSE(r.body.empty());
+  EXPECT_TRUE(get_captured_proxy_user().empty());
+  EXPECT_TRUE(get_captured_proxy_password().empty());
+}
+
+TEST_F(HttpClient, UnreachableServerFailsTheSendAndLogsIt) {
+  temp_folder log_folder(L"http-log");
+  log_switch_files switches(true, true);
+  ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+
+  // A port that was just free: nothing listens there.
+  SOCKET probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  int length = sizeof(address);
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  ::closesocket(probe);
+
+  http_request request = origin_request(kManifestPath);
+  request.port = std::to_string(ntohs(address.sin_port));
+  const response r = fetch(request);
+  EXPECT_NE(r.result, 0u);
+  EXPECT_EQ(r.status, 100u);
+  EXPECT_TRUE(r.headers.empty());
+  EXPECT_TRUE(r.body.empty());
+
+  const std::string log = read_file(log_folder.path() + L"system.log");
+  char expected[64];
+  std::snprintf(expected, sizeof(expected), "LogLv:30/30\tLauncher\tHttpSendRequestA Err 0x%lx\r\n", r.result);
+  EXPECT_TRUE(has(log, expected)) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+}
+
+TEST_F(HttpClient, CutOffBodyKeepsWhatArrived) {
+  control(R"({"rules": {"/launcher/installer6.lt": {"body": "0123456789abcdef", "cut_after": 10}}})");
+  http_request request = origin_request(kManifestPath);
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_EQ(r.body_text(), "0123456789");
+}
+
+TEST_F(HttpClient, HeaderBlockOverTheBufferIsLeftOut) {
+  control(R"({"rules": {"/launcher/installer6.lt": {"header_padding": 1200}}})");
+  http_request request = origin_request(kManifestPath);
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_TRUE(r.headers.empty()) << r.headers.size();
+  EXPECT_EQ(r.body_text(), kManifestBody);
+}
+
+TEST_F(HttpClient, CredentialsGivenUpFrontAreCaptured) {
+  http_request request = proxied_request(kManifestPath);
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_EQ(get_captured_proxy_user(), kProxyUser);
+  EXPECT_EQ(get_captured_proxy_password(), kProxyPassword);
+}
+
+// A top-level window of the test to own WinINet's credentials dialog.
+class owner_window {
+public:
+  owner_window()
+      : window_(::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                  nullptr, nullptr, nullptr)) {}
+  ~owner_window() { ::DestroyWindow(window_); }
+  HWND get() const { return window_; }
+
+private:
+  HWND window_;
+};
+
+struct dialog_search {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK find_dialog(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<dialog_search*>(context);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 63);
+  if (owner == search->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK collect_edits(HWND child, LPARAM context) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(child, name, 63);
+  if (std::wstring(name) == L"Edit") reinterpret_cast<std::vector<HWND>*>(context)->push_back(child);
+  return TRUE;
+}
+
+// Waits for the credentials dialog; types the user name and password into its
+// first two edit fields and presses OK, or cancels it. True when one was found.
+std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
+                                            bool cancel) {
+  return std::async(std::launch::async, [=] {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 20000) {
+      dialog_search search{::GetCurrentProcessId(), nullptr};
+      ::EnumWindows(&find_dialog, reinterpret_cast<LPARAM>(&search));
+      if (search.found) {
+        std::vector<HWND> edits;
+        ::EnumChildWindows(search.found, &collect_edits, reinterpret_cast<LPARAM>(&edits));
+        if (!cancel && edits.size() >= 2) {
+          ::SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+          ::SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+        }
+        ::PostMessageW(search.found, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+        return true;
+      }
+      ::Sleep(20);
+    }
+    return false;
+  });
+}
+
+TEST_F(HttpClient, ProxyChallengeOpensTheCredentialsDialogAndRetries) {
+  owner_window owner;
+  http_request request = proxied_request(kManifestPath);
+  request.proxy_user.clear();
+  request.proxy_password.clear();
+  auto answered = answer_credentials_dialog(L"velora", L"s3cret", false);
+  const response r = fetch(request, owner.get());
+  EXPECT_TRUE(answered.get()) << "the credentials dialog appeared";
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_EQ(r.body_text(), kManifestBody);
+  EXPECT_EQ(get_captured_proxy_user(), kProxyUser);
+  EXPECT_EQ(get_captured_proxy_password(), kProxyPassword);
+
+  const auto seen = records("proxy");
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_TRUE(has(seen.front(), "\"status\": 407")) << seen.front();
+}
+
+TEST_F(HttpClient, CancelledCredentialsDialogLeavesTheChallenge) {
+  owner_window owner;
+  http_request request = proxied_request(kManifestPath);
+  request.proxy_user.clear();
+  request.proxy_password.clear();
+  auto answered = answer_credentials_dialog(L"", L"", true);
+  const response r = fetch(request, owner.get());
+  EXPECT_TRUE(answered.get());
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 407u);
+  EXPECT_TRUE(get_captured_proxy_user().empty());
+}
+
+TEST_F(HttpClient, CapturedCredentialsAreNeverTorn) {
+  // Each thread sets its own pair on its requests; whatever either thread
+  // reads back must be one whole pair (or nothing), never a mix.
+  std::atomic<int> torn{0};
+  auto worker = [&torn](const std::string& user, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+      http_request request = origin_request(kManifestPath);
+      request.proxy_user = user;
+      request.proxy_password = user + "-password";
+      fetch(request);
+      const std::string seen_user = get_captured_proxy_user();
+      const std::string seen_password = get_captured_proxy_password();
+      const bool whole = (seen_user.empty() && seen_password.empty()) ||
+                         seen_password == seen_user + "-password";
+      if (!whole) ++torn;
+    }
+  };
+  std::thread a(worker, "alpha", 60);
+  std::thread b(worker, "beta", 60);
+  a.join();
+  b.join();
+  EXPECT_EQ(torn.load(), 0);
+}
+
+TEST_F(HttpClient, CertificateChecks) {
+  const struct {
+    const char* listener;
+    bool accepted;
+  } cases[] = {{"https_untrusted", true}, {"https_wrong_host", true}, {"https_expired", false}};
+  for (const auto& c : cases) {
+    http_request request = origin_request(kManifestPath);
+    request.secure = true;
+    request.port = port_of(c.listener);
+    const response r = fetch(request);
+    if (c.accepted) {
+      EXPECT_EQ(r.result, 0u) << c.listener;
+      EXPECT_EQ(r.status, 200u) << c.listener;
+      EXPECT_EQ(r.body_text(), kManifestBody) << c.listener;
+    } else {
+      EXPECT_EQ(r.result, static_cast<DWORD>(ERROR_INTERNET_SEC_CERT_DATE_INVALID)) << c.listener;
+      EXPECT_EQ(r.status, 100u);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,527 @@
+"""The local update server and its publisher, checked from plain sockets and
+Python's own HTTP and TLS clients."""
+
+import base64
+import contextlib
+import hashlib
+import http.client
+import io
+import json
+import os
+import shutil
+import socket
+import ssl
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                     os.pardir, os.pardir, "tools", "update_server")
+sys.path.insert(0, os.path.abspath(TOOLS))
+
+import harness  # noqa: E402
+import publish  # noqa: E402
+
+PROXY_USER = "bench-user"
+PROXY_PASSWORD = "s3cret:with-colon"
+INSTALLER = bytes(range(256)) * 40 + b"tail"          # 10244 bytes, not a round number
+MANIFEST = b"header\r\n64bit 6.0.0.1 0123456789abcdef0123456789abcdef http://x/y\r\n"
+
+server = None
+work = None
+
+
+def setUpModule():
+    global server, work
+    work = tempfile.mkdtemp(prefix="update_server_test.")
+    server = harness.RunningServer(certs=os.path.join(work, "certs"), proxy_user=PROXY_USER,
+                                   proxy_password=PROXY_PASSWORD, work=os.path.join(work, "srv"))
+    server.start()
+
+
+def write_tree():
+    # The publisher's cases change the tree; every case starts from the same one.
+    shutil.rmtree(server.root)
+    for relative, data in (("download/setup64.exe", INSTALLER),
+                           ("launcher/installer6.lt", MANIFEST)):
+        target = os.path.join(server.root, relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as out:
+            out.write(data)
+
+
+def tearDownModule():
+    server.stop()
+    shutil.rmtree(work, ignore_errors=True)
+
+
+def exchange(port, request, timeout=10):
+    """Sends raw request bytes; returns (head text, body bytes, closed by server)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as connection:
+        connection.sendall(request)
+        return read_answer(connection)
+
+
+def read_answer(connection, head_only=False):
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = connection.recv(65536)
+        if not chunk:
+            raise AssertionError("connection closed before the end of the head: %r" % data)
+        data += chunk
+    head, _, body = data.partition(b"\r\n\r\n")
+    head = head.decode("latin-1")
+    length = header_value(head, "Content-Length")
+    if head_only or status_of(head) in (204, 304):
+        return head, body, False
+    closed = False
+    while length is None or len(body) < int(length):
+        try:
+            chunk = connection.recv(65536)
+        except socket.timeout:
+            break
+        if not chunk:
+            closed = True
+            break
+        body += chunk
+    if not closed and length is not None:
+        # A complete, length-framed answer: the connection must still be usable
+        # unless the server said otherwise.
+        closed = (header_value(head, "Connection") or "").lower() == "close"
+    return head, body, closed
+
+
+def header_value(head, name):
+    for line in head.split("\r\n")[1:]:
+        key, _, value = line.partition(":")
+        if key.strip().lower() == name.lower():
+            return value.strip()
+    return None
+
+
+def status_of(head):
+    return int(head.split(" ", 2)[1])
+
+
+def get(path, extra=b""):
+    return b"GET " + path.encode() + b" HTTP/1.1\r\nHost: updates.example\r\n" + extra + b"\r\n"
+
+
+class ServerCase(unittest.TestCase):
+    def setUp(self):
+        write_tree()
+        server.set_control({})
+        post_control({"reset": True})
+        server.clear_record()
+
+
+def post_control(data):
+    connection = http.client.HTTPConnection("127.0.0.1", server.ports["http"], timeout=10)
+    connection.request("POST", "/__control", json.dumps(data),
+                       {"Content-Type": "application/json"})
+    answer = connection.getresponse()
+    state = json.loads(answer.read())
+    connection.close()
+    return answer.status, state
+
+
+class ServingTest(ServerCase):
+    def test_get_and_head_announce_the_file_length(self):
+        connection = http.client.HTTPConnection("127.0.0.1", server.ports["http"], timeout=10)
+        connection.request("GET", "/download/setup64.exe")
+        answer = connection.getresponse()
+        self.assertEqual(answer.status, 200)
+        self.assertEqual(answer.getheader("Content-Length"), str(len(INSTALLER)))
+        self.assertEqual(answer.read(), INSTALLER)
+        # Same connection: keep-alive must leave the stream in step.
+        connection.request("HEAD", "/download/setup64.exe")
+        answer = connection.getresponse()
+        self.assertEqual(answer.getheader("Content-Length"), str(len(INSTALLER)))
+        self.assertEqual(answer.read(), b"")
+        connection.request("GET", "/launcher/installer6.lt?scode=r7qd")
+        answer = connection.getresponse()
+        self.assertEqual((answer.status, answer.read()), (200, MANIFEST))
+        connection.close()
+        requests = server.requests()
+        self.assertEqual([r["method"] for r in requests], ["GET", "HEAD", "GET"])
+        self.assertEqual(len({r["client"] for r in requests}), 1, "one persistent connection")
+        self.assertEqual((requests[2]["path"], requests[2]["query"]),
+                         ("/launcher/installer6.lt", "scode=r7qd"))
+
+    def test_missing_files_and_escapes_from_the_root_are_not_found(self):
+        # record.jsonl and control.json lie beside the served root.
+        for target in ("/download/setup32.exe", "/../record.jsonl",
+                       "/download/../../control.json", "/download/", "/DOWNLOAD/SETUP64.EXE"):
+            with self.subTest(target=target):
+                head, body, _ = exchange(server.ports["http"], get(target))
+                self.assertEqual(status_of(head), 404)
+                self.assertEqual(int(header_value(head, "Content-Length")), len(body))
+
+
+class RuleTest(ServerCase):
+    # name -> (rule, status, body or None for any, announced length or None for
+    #          the body's own length, whether the server ends the connection)
+    CASES = {
+        "404": ({"status": 404}, 404, None, None, False),
+        "500": ({"status": 500}, 500, None, None, False),
+        "partial 206": ({"status": 206, "partial": 100}, 206, INSTALLER[:100], 100, False),
+        "304 without body": ({"status": 304}, 304, b"", None, False),
+        "empty 200": ({"empty_body": True}, 200, b"", 0, False),
+        "replaced body": ({"body_hex": "00ff41"}, 200, b"\x00\xffA", 3, False),
+        "cut after 1000": ({"cut_after": 1000}, 200, INSTALLER[:1000], len(INSTALLER), True),
+        "close-delimited": ({"content_length": "omit"}, 200, INSTALLER, None, True),
+        "larger than announced": ({"content_length": 10}, 200, INSTALLER, 10, True),
+        "forced close": ({"close": True}, 200, INSTALLER, len(INSTALLER), True),
+    }
+
+    def test_each_rule_shapes_the_answer(self):
+        for name, (rule, status, body, announced, closes) in self.CASES.items():
+            with self.subTest(name):
+                server.set_rules({"/download/setup64.exe": rule})
+                with socket.create_connection(("127.0.0.1", server.ports["http"]),
+                                              timeout=3) as connection:
+                    connection.sendall(get("/download/setup64.exe?x=1"))
+                    if announced is not None and announced < len(body):
+                        # Read to the end of the connection, not to the announced length.
+                        data = b""
+                        while True:
+                            chunk = connection.recv(65536)
+                            if not chunk:
+                                break
+                            data += chunk
+                        head, _, got = data.partition(b"\r\n\r\n")
+                        head, closed = head.decode("latin-1"), True
+                    else:
+                        head, got, closed = read_answer(connection)
+                self.assertEqual(status_of(head), status)
+                if body is not None:
+                    self.assertEqual(got, body)
+                length = header_value(head, "Content-Length")
+                self.assertEqual(None if length is None else int(length),
+                                 announced if announced is not None
+                                 else (None if status == 304 or rule.get("content_length")
+                                       else len(got)))
+                self.assertEqual(closed, closes)
+                self.assertEqual(server.requests()[-1]["rule"], "/download/setup64.exe")
+
+    def test_partial_answer_names_its_range(self):
+        server.set_rules({"/download/setup64.exe": {"status": 206, "range": [10, 19]}})
+        head, body, _ = exchange(server.ports["http"], get("/download/setup64.exe"))
+        self.assertEqual(header_value(head, "Content-Range"), "bytes 10-19/%d" % len(INSTALLER))
+        self.assertEqual(body, INSTALLER[10:20])
+
+    def test_header_padding_makes_an_oversize_head(self):
+        server.set_rules({"/launcher/installer6.lt": {"header_padding": 1100,
+                                                      "headers": [["X-Extra", "1"]]}})
+        head, body, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        self.assertGreaterEqual(len(head) + 4, 1100)
+        self.assertLess(len(head) + 4, 1100 + 210, "padding stops near the size asked for")
+        self.assertEqual(header_value(head, "X-Extra"), "1")
+        self.assertEqual(body, MANIFEST)
+
+    def test_text_body_in_the_ansi_code_page(self):
+        text = "header\r\nboth 6.0.0.1 md5 http://h/\u30c6\u30b9\u30c8\r\n"
+        server.set_rules({"/launcher/installer6.lt": {"body": text, "body_encoding": "cp932"}})
+        _, body, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        self.assertEqual(body, text.encode("cp932"))
+
+    def test_delay_and_trickle_slow_the_answer(self):
+        server.set_rules({"/launcher/installer6.lt": {"delay_headers": 0.4,
+                                                      "trickle_bytes": 10,
+                                                      "trickle_interval": 0.05}})
+        started = time.monotonic()
+        head, body, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        elapsed = time.monotonic() - started
+        self.assertEqual(body, MANIFEST)
+        chunks = (len(MANIFEST) + 9) // 10
+        self.assertGreaterEqual(elapsed, 0.4 + 0.05 * (chunks - 1) - 0.02)
+
+    def test_times_limits_a_rule_and_globs_match_paths(self):
+        server.set_rules({"/download/*": {"status": 500, "times": 2}})
+        statuses = [status_of(exchange(server.ports["http"], get("/download/setup64.exe"))[0])
+                    for _ in range(3)]
+        self.assertEqual(statuses, [500, 500, 200])
+
+    def test_posted_rules_override_the_file_and_reset_clears_them(self):
+        server.set_rules({"/launcher/installer6.lt": {"status": 500}})
+        status, state = post_control({"rules": {"/launcher/installer6.lt": {"status": 404}}})
+        self.assertEqual(status, 200)
+        self.assertEqual(state["ports"]["http"], server.ports["http"])
+        head, _, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        self.assertEqual(status_of(head), 404)
+        post_control({"reset": True})
+        head, _, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        self.assertEqual(status_of(head), 500)
+        self.assertEqual([r["path"] for r in server.requests()], ["/launcher/installer6.lt"] * 2,
+                         "control requests are not recorded")
+
+    def test_listener_restriction(self):
+        server.set_rules({"/launcher/installer6.lt": {"status": 500,
+                                                      "listeners": ["https_untrusted"]}})
+        head, _, _ = exchange(server.ports["http"], get("/launcher/installer6.lt"))
+        self.assertEqual(status_of(head), 200)
+
+
+class RecordTest(ServerCase):
+    def test_headers_are_recorded_in_order_with_their_spelling(self):
+        extra = (b"Cache-Control: no-cache\r\nPragma: no-cache\r\nuser-agent: Velora/6.0\r\n"
+                 b"X-Twice: 1\r\nX-Twice: 2\r\nReferer: http://updates.example/\r\n")
+        exchange(server.ports["http"], get("/launcher/installer6.lt?scode=r7qd", extra))
+        [entry] = server.requests()
+        self.assertEqual(entry["headers"], [
+            ["Host", "updates.example"], ["Cache-Control", "no-cache"], ["Pragma", "no-cache"],
+            ["user-agent", "Velora/6.0"], ["X-Twice", "1"], ["X-Twice", "2"],
+            ["Referer", "http://updates.example/"]])
+        self.assertEqual(entry["request_line"],
+                         "GET /launcher/installer6.lt?scode=r7qd HTTP/1.1")
+        self.assertEqual((entry["listener"], entry["tls"], entry["status"]), ("http", False, 200))
+        self.assertTrue(entry["client"].startswith("127.0.0.1:"))
+
+    def test_request_bodies_are_kept(self):
+        exchange(server.ports["http"],
+                 b"POST /launcher/installer6.lt HTTP/1.1\r\nHost: h\r\n"
+                 b"Content-Length: 3\r\n\r\nabc")
+        [entry] = server.requests()
+        self.assertEqual((entry["body_length"], base64.b64decode(entry["body_base64"])),
+                         (3, b"abc"))
+
+
+class ProxyTest(ServerCase):
+    def proxy_get(self, url, credentials=None):
+        extra = b""
+        if credentials is not None:
+            token = base64.b64encode(credentials.encode()).decode()
+            extra = ("Proxy-Authorization: Basic %s\r\n" % token).encode()
+        return exchange(server.ports["proxy"],
+                        b"GET " + url.encode() + b" HTTP/1.1\r\nHost: x\r\n" + extra + b"\r\n")
+
+    def test_credentials_are_demanded_then_the_answer_is_relayed(self):
+        url = server.url("/download/setup64.exe?scode=r7qd")
+        for credentials in (None, PROXY_USER + ":wrong", "nobody:" + PROXY_PASSWORD):
+            with self.subTest(credentials=credentials):
+                head, body, closed = self.proxy_get(url, credentials)
+                self.assertEqual(status_of(head), 407)
+                self.assertEqual(header_value(head, "Proxy-Authenticate"),
+                                 'Basic realm="Velora update proxy"')
+                self.assertEqual(int(header_value(head, "Content-Length")), len(body))
+                self.assertFalse(closed, "a 407 keeps the connection for the retry")
+        head, body, _ = self.proxy_get(url, PROXY_USER + ":" + PROXY_PASSWORD)
+        self.assertEqual(status_of(head), 200)
+        self.assertEqual(body, INSTALLER)
+        proxied = server.requests("proxy")
+        self.assertEqual([r["url"] for r in proxied], [url] * 4)
+        self.assertIn("Proxy-Authorization", dict(proxied[-1]["headers"]))
+        [origin] = server.requests("http")
+        self.assertEqual(origin["target"], "/download/setup64.exe?scode=r7qd")
+        self.assertNotIn("Proxy-Authorization", dict(origin["headers"]))
+
+    def test_control_file_changes_the_proxy_demand(self):
+        url = server.url("/launcher/installer6.lt")
+        server.set_control({"proxy": {"realm": "Elsewhere", "user": "other", "password": "pw"}})
+        head, _, _ = self.proxy_get(url, PROXY_USER + ":" + PROXY_PASSWORD)
+        self.assertEqual(header_value(head, "Proxy-Authenticate"), 'Basic realm="Elsewhere"')
+        head, body, _ = self.proxy_get(url, "other:pw")
+        self.assertEqual((status_of(head), body), (200, MANIFEST))
+        server.set_control({"proxy": {"require_auth": False}})
+        head, body, _ = self.proxy_get(url)
+        self.assertEqual((status_of(head), body), (200, MANIFEST))
+
+    def test_origin_misbehaviour_passes_through(self):
+        server.set_rules({"/download/setup64.exe": {"cut_after": 500}})
+        head, body, closed = self.proxy_get(server.url("/download/setup64.exe"),
+                                            PROXY_USER + ":" + PROXY_PASSWORD)
+        self.assertEqual(int(header_value(head, "Content-Length")), len(INSTALLER))
+        self.assertEqual((body, closed), (INSTALLER[:500], True))
+
+    def test_only_loopback_targets_are_forwarded(self):
+        for url in ("http://192.0.2.1/launcher/installer6.lt",
+                    "http://updates.example/launcher/installer6.lt"):
+            with self.subTest(url=url):
+                head, _, _ = self.proxy_get(url, PROXY_USER + ":" + PROXY_PASSWORD)
+                self.assertEqual(status_of(head), 403)
+        self.assertEqual(server.requests("http"), [])
+
+    def test_connect_tunnels_to_a_tls_listener(self):
+        port = server.ports["https_untrusted"]
+        token = base64.b64encode((PROXY_USER + ":" + PROXY_PASSWORD).encode()).decode()
+        connection = http.client.HTTPSConnection("127.0.0.1", server.ports["proxy"], timeout=10,
+                                                 context=ssl._create_unverified_context())
+        connection.set_tunnel("127.0.0.1", port, {"Proxy-Authorization": "Basic " + token})
+        connection.request("GET", "/launcher/installer6.lt")
+        self.assertEqual(connection.getresponse().read(), MANIFEST)
+        connection.close()
+        self.assertEqual(server.requests("proxy")[0]["url"], "127.0.0.1:%d" % port)
+        self.assertTrue(server.requests("https_untrusted")[0]["tls"])
+
+
+class TlsTest(ServerCase):
+    def handshake(self, listener, context, host="127.0.0.1"):
+        with socket.create_connection(("127.0.0.1", server.ports[listener]), timeout=10) as raw:
+            with context.wrap_socket(raw, server_hostname=host) as secure:
+                secure.sendall(get("/launcher/installer6.lt"))
+                return read_answer(secure)
+
+    def trusting_the_ca(self):
+        return ssl.create_default_context(cafile=os.path.join(server.certs, "ca.pem"))
+
+    def test_each_listener_presents_its_certificate(self):
+        # (listener, context, failure text); None: the handshake must succeed.
+        cases = [
+            ("https_untrusted", ssl.create_default_context(), "unable to get local issuer"),
+            ("https_untrusted", self.trusting_the_ca(), None),
+            ("https_wrong_host", self.trusting_the_ca(), "mismatch"),
+            ("https_expired", self.trusting_the_ca(), "certificate has expired"),
+        ]
+        for listener, context, failure in cases:
+            with self.subTest(listener=listener, failure=failure):
+                if failure is None:
+                    head, body, _ = self.handshake(listener, context)
+                    self.assertEqual((status_of(head), body), (200, MANIFEST))
+                else:
+                    with self.assertRaises(ssl.SSLCertVerificationError) as caught:
+                        self.handshake(listener, context)
+                    self.assertIn(failure, str(caught.exception))
+
+    def test_unchecked_clients_are_served_by_every_listener(self):
+        # The launcher ignores an unknown issuer and a wrong name, like this client.
+        for listener in harness_tls_listeners():
+            with self.subTest(listener=listener):
+                head, body, _ = self.handshake(listener, ssl._create_unverified_context())
+                self.assertEqual(body, MANIFEST)
+        self.assertEqual([r["listener"] for r in server.requests()], harness_tls_listeners())
+
+    def test_wrong_host_certificate_names_only_the_wrong_host(self):
+        head, body, _ = self.handshake("https_wrong_host", self.trusting_the_ca(),
+                                       host="wrong.example")
+        self.assertEqual(body, MANIFEST)
+
+    def test_refused_certificates_are_recorded(self):
+        # A client that rejects the certificate inside the handshake leaves a
+        # tls_error; one that hangs up after it (WinINet with an expired
+        # certificate) leaves a tls_no_request.
+        with self.assertRaises(ssl.SSLCertVerificationError):
+            self.handshake("https_expired", self.trusting_the_ca())
+        with socket.create_connection(("127.0.0.1", server.ports["https_wrong_host"])) as raw:
+            ssl._create_unverified_context().wrap_socket(raw).close()
+        events = []
+        deadline = time.monotonic() + 5
+        while len(events) < 2 and time.monotonic() < deadline:
+            time.sleep(0.05)
+            events = sorted((e["event"], e["listener"]) for e in server.entries())
+        self.assertEqual(events, [("tls_error", "https_expired"),
+                                  ("tls_no_request", "https_wrong_host")])
+
+
+def harness_tls_listeners():
+    return ["https_untrusted", "https_wrong_host", "https_expired"]
+
+
+class FixtureScriptTest(unittest.TestCase):
+    def test_start_returns_with_the_ports_and_stop_ends_the_server(self):
+        script = os.path.join(TOOLS, "server_fixture")
+        state = os.path.join(work, "fixture")
+        # Captured output is a pipe, as under CTest: start must not leave the
+        # server holding it, or this call would not return.
+        started = subprocess.run([script, "start", state, "--certs", server.certs],
+                                 capture_output=True, text=True, timeout=60)
+        self.assertEqual(started.returncode, 0, started.stderr)
+        ports = json.loads(started.stdout)
+        with open(os.path.join(state, "pid")) as source:
+            pid = int(source.read())
+        try:
+            self.assertEqual(sorted(ports), sorted(["http", "proxy"] + harness_tls_listeners()))
+            head, _, _ = exchange(ports["http"], get("/launcher/installer6.lt"))
+            self.assertEqual(status_of(head), 404, "its own, empty root")
+        finally:
+            subprocess.run([script, "stop", state], timeout=60, check=True)
+        self.assertFalse(running(pid))
+
+
+def running(pid):
+    # The server is orphaned on purpose; until something reaps it, an ended
+    # one stays a zombie.
+    try:
+        with open("/proc/%d/stat" % pid) as source:
+            return source.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+class PublishTest(ServerCase):
+    def test_manifest_round_trips_the_digests_of_real_files(self):
+        source = os.path.join(work, "published")
+        os.makedirs(source, exist_ok=True)
+        files = {"Setup64.exe": b"sixty-four bit installer\x00\x01",
+                 "vl6manual.pdf": b"%PDF-1.4 manual"}
+        for name, data in files.items():
+            with open(os.path.join(source, name), "wb") as out:
+                out.write(data)
+        base = "http://127.0.0.1:%d" % server.ports["http"]
+        with contextlib.redirect_stdout(io.StringIO()):
+            status = publish.main([
+                "--root", server.root, "--base-url", base,
+                "--installer", "64bit", "6.1.0.12", os.path.join(source, "Setup64.exe"),
+                "--manual", "both", os.path.join(source, "vl6manual.pdf"),
+                "--new-generation", "both", "7.0.0.0", "http://127.0.0.1/v7/"])
+        self.assertEqual(status, 0)
+
+        head, manifest, _ = exchange(server.ports["http"],
+                                     get("/launcher/installer6.lt?scode=r7qd"))
+        digest = {name: hashlib.md5(data).hexdigest() for name, data in files.items()}
+        self.assertEqual(manifest.split(b"\r\n"), [
+            b"velora launcher manifest 6",
+            ("64bit 6.1.0.12 %s %s/download/setup64.exe"
+             % (digest["Setup64.exe"], base)).encode(),
+            ("both manual %s %s/download/vl6manual.pdf" % (digest["vl6manual.pdf"], base)).encode(),
+            b"both 7.0.0.0 - http://127.0.0.1/v7/",
+            b""])
+        taken = publish.read_manifest(manifest, "64bit")
+        self.assertEqual(taken["installer"]["md5"], digest["Setup64.exe"])
+        self.assertEqual(taken["manual"]["md5"], digest["vl6manual.pdf"])
+        self.assertEqual(taken["new_generation"], {"version": "7.0.0.0",
+                                                   "url": "http://127.0.0.1/v7/"})
+        self.assertIsNone(publish.read_manifest(manifest, "32bit")["installer"])
+        # The URLs lead to the same bytes.
+        for name, data in files.items():
+            path = "/download/" + name.lower()
+            self.assertEqual(exchange(server.ports["http"], get(path))[1], data)
+
+    def test_refuses_what_the_launcher_would_misread(self):
+        source = os.path.join(work, "setup32.exe")
+        with open(source, "wb") as out:
+            out.write(b"x")
+        capital = os.path.join(server.root, "download", "Setup32.exe")
+        shutil.copyfile(source, capital)
+        base = "http://127.0.0.1:1"
+        bad = {
+            "five-generation installer": dict(installers=[("32bit", "5.9.9.9", source)]),
+            "three-number version": dict(installers=[("32bit", "6.1.0", source)]),
+            "unknown architecture": dict(installers=[("x86", "6.0.0.1", source)]),
+            "space in URL": dict(new_generations=[("both", "7.0.0.0", "http://a/b c")]),
+            "old newer generation": dict(new_generations=[("both", "6.5.0.0", "http://a/")]),
+            "capital letters inside the tree": dict(installers=[("32bit", "6.0.0.1", capital)]),
+        }
+        for name, entries in bad.items():
+            with self.subTest(name):
+                with self.assertRaises(publish.PublishError):
+                    publish.manifest_lines(server.root, base, **entries)
+
+    def test_line_ends_and_upper_case_digests(self):
+        source = os.path.join(work, "setup32.exe")
+        with open(source, "wb") as out:
+            out.write(b"thirty-two")
+        lines = publish.manifest_lines(server.root, "http://h", [("BOTH", "6.0.0.2", source)],
+                                       upper_md5=True)
+        target = publish.write_manifest(server.root, lines, "launcher/other.lt", "cr")
+        with open(target, "rb") as written:
+            data = written.read()
+        self.assertEqual(data.count(b"\r"), 2)
+        self.assertNotIn(b"\n", data)
+        self.assertEqual(publish.read_manifest(data, "32bit")["installer"]["md5"],
+                         hashlib.md5(b"thirty-two").hexdigest().upper())
+
+
+if __name__ == "__main__":
+    unittest.main()

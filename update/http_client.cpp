@@ -1,0 +1,296 @@
+#include "update/http_client.h"
+
+#include "support/system_libraries.h"
+#include "support/system_log.h"
+#include "update/internet_handle.h"
+
+#include <boost/format.hpp>
+
+#include <winsock2.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+namespace {
+
+const char kSecureScheme[] = "https:";
+const char kPlainScheme[] = "http:";
+const char kReferrerWithPort[] = "%s//%s:%s/";
+const char kReferrer[] = "%s//%s/";
+const char kHeaderLine[] = "%s: %s\r\n";
+const char kDefaultPath[] = "/";
+const char kVerbPost[] = "POST";
+const char kVerbGet[] = "GET";
+const char kVerbConnect[] = "CONNECT";
+const char kSendFailedLine[] = "HttpSendRequestA Err 0x%x";
+const char kBodyTooLargeLine[] = "InternetReadFile out of memory after %u bytes";
+
+constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kTimeoutOptions[] = {
+    INTERNET_OPTION_CONNECT_TIMEOUT,   INTERNET_OPTION_RECEIVE_TIMEOUT,
+    INTERNET_OPTION_SEND_TIMEOUT,      INTERNET_OPTION_DATA_SEND_TIMEOUT,
+    INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+};
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE;
+// Servers of the product are reached by address and through inspecting
+// proxies: an unknown issuer or another host name is accepted, an expired
+// certificate is not.
+constexpr DWORD kIgnoredCertificateChecks = SECURITY_FLAG_IGNORE_REVOCATION |
+                                            SECURITY_FLAG_IGNORE_UNKNOWN_CA |
+                                            SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+constexpr DWORD kErrorDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                                    FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                    FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+constexpr DWORD kInitialStatus = 100;
+constexpr size_t kWorkBufferSize = 1024;
+constexpr DWORD kWorkCapacity = kWorkBufferSize - 1;
+constexpr INTERNET_PORT kHttpsPort = 443;
+constexpr INTERNET_PORT kHttpPort = 80;
+
+// Proxy credentials of the last 2xx answer; every clear, fill and copy is
+// whole under this lock, since both workflows may request at once.
+struct captured_credentials {
+  std::mutex lock;
+  std::string user;
+  std::string password;
+};
+
+captured_credentials& captured() {
+  static captured_credentials credentials;
+  return credentials;
+}
+
+// Winsock is started while the process loads and cleaned up at exit.
+class winsock_guard {
+public:
+  winsock_guard() {
+    WSADATA data;
+    started_ = ::WSAStartup(MAKEWORD(2, 0), &data) == 0;
+  }
+  ~winsock_guard() {
+    if (started_) ::WSACleanup();
+  }
+  winsock_guard(const winsock_guard&) = delete;
+  winsock_guard& operator=(const winsock_guard&) = delete;
+
+private:
+  bool started_ = false;
+};
+const winsock_guard g_winsock;
+
+const char* verb_of(const std::string& method) {
+  for (const char* verb : {kVerbPost, kVerbGet, kVerbConnect}) {
+    if (_stricmp(method.c_str(), verb) == 0) return verb;
+  }
+  return kVerbPost;
+}
+
+INTERNET_PORT port_of(const http_request& request) {
+  const auto number = static_cast<INTERNET_PORT>(std::strtol(request.port.c_str(), nullptr, 10));
+  if (number != 0) return number;
+  return request.secure ? kHttpsPort : kHttpPort;
+}
+
+std::string proxy_text(const http_request& request) {
+  if (!request.proxy_host.empty() && !request.proxy_port.empty()) {
+    return request.proxy_host + ":" + request.proxy_port;
+  }
+  return request.proxy_host;
+}
+
+std::string header_block(const http_request& request) {
+  std::string block;
+  for (const auto& [name, value] : request.headers) {
+    block += boost::str(boost::format(kHeaderLine) % name % value);
+  }
+  return block;
+}
+
+// The buffer's text up to its first NUL.
+std::string text_of(const char* buffer) { return std::string(buffer); }
+
+void fill_captured(const wininet_functions& wininet, HINTERNET request, char* buffer) {
+  DWORD capacity = kWorkCapacity;
+  std::memset(buffer, 0, kWorkBufferSize);
+  wininet.InternetQueryOptionA(request, INTERNET_OPTION_PROXY_USERNAME, buffer, &capacity);
+  const std::string user = text_of(buffer);
+  capacity = kWorkCapacity;
+  std::memset(buffer, 0, kWorkBufferSize);
+  wininet.InternetQueryOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, buffer, &capacity);
+  const std::string password = text_of(buffer);
+
+  std::lock_guard<std::mutex> hold(captured().lock);
+  captured().user = user;
+  captured().password = password;
+}
+
+// Grows the body once to the announced size, so that a large download does
+// not pass through the vector's doubling; a size that cannot be had is left
+// to ordinary growth.
+void reserve_announced_length(const wininet_functions& wininet, HINTERNET request, char* buffer,
+                              std::vector<char>& body) {
+  DWORD capacity = kWorkCapacity;
+  DWORD index = 0;
+  std::memset(buffer, 0, kWorkBufferSize);
+  if (!wininet.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, buffer, &capacity, &index)) return;
+  const unsigned long long announced = std::strtoull(buffer, nullptr, 10);
+  if (announced == 0 || announced > body.max_size()) return;
+  try {
+    body.reserve(static_cast<size_t>(announced));
+  } catch (const std::exception&) {
+    // Address space is short in a 32-bit process: read without reserving.
+  }
+}
+
+void read_response(const wininet_functions& wininet, HINTERNET request, char* buffer,
+                   std::string& headers, std::vector<char>& body) {
+  // The raw header block is a single record: one query at index 0. (Asking on
+  // with a rising index gains nothing, and WinINet implementations that ignore
+  // the index for this query answer every index with the whole block again.)
+  DWORD capacity = kWorkCapacity;
+  DWORD index = 0;
+  std::memset(buffer, 0, kWorkBufferSize);
+  if (wininet.HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer, &capacity, &index) &&
+      capacity > 0) {
+    headers = text_of(buffer);
+  }
+
+  reserve_announced_length(wininet, request, buffer, body);
+  std::memset(buffer, 0, kWorkBufferSize);
+  DWORD read = 0;
+  try {
+    while (wininet.InternetReadFile(request, buffer, kWorkCapacity, &read) && read > 0) {
+      body.insert(body.end(), buffer, buffer + read);
+      std::memset(buffer, 0, kWorkBufferSize);
+      read = 0;
+    }
+  } catch (const std::bad_alloc&) {
+    // A body larger than the process can hold ends like a failed read: what
+    // was read stays, and its digest will not match.
+    g_system_log.write_a(my_system_log::level_trace, kBodyTooLargeLine,
+                         static_cast<unsigned int>(body.size()));
+  }
+}
+
+}  // namespace
+
+DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std::string& headers,
+                          std::vector<char>& body) {
+  {
+    std::lock_guard<std::mutex> hold(captured().lock);
+    captured().user.clear();
+    captured().password.clear();
+  }
+  status = kInitialStatus;
+  headers.clear();
+  body.clear();
+  char buffer[kWorkBufferSize] = {};
+
+  const char* scheme = request.secure ? kSecureScheme : kPlainScheme;
+  if (request.path.empty()) request.path = kDefaultPath;
+  const std::string referrer =
+      request.port.empty()
+          ? boost::str(boost::format(kReferrer) % scheme % request.host)
+          : boost::str(boost::format(kReferrerWithPort) % scheme % request.host % request.port);
+  const char* verb = verb_of(request.method);
+  const std::string proxy = proxy_text(request);
+  const std::string extra_headers = header_block(request);
+  DWORD body_length = 0;
+  if (!request.body.empty()) {
+    // The body goes out as text whose terminator is never sent.
+    if (request.body.back() != '\0') request.body.push_back('\0');
+    body_length = static_cast<DWORD>(request.body.size() - 1);
+  }
+
+  const wininet_functions* wininet = wininet_library();
+  if (!wininet) return ERROR_MOD_NOT_FOUND;
+
+  // Forget the cookies and credentials of earlier requests.
+  wininet->InternetSetOptionW(nullptr, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0);
+
+  internet_handle session(wininet->InternetOpenA(
+      request.user_agent.c_str(),
+      proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+      proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
+  if (!session.IsValid()) return ::GetLastError();
+  for (DWORD option : kTimeoutOptions) {
+    DWORD timeout = kTimeoutMs;
+    wininet->InternetSetOptionA(session.Get(), option, &timeout, sizeof(timeout));
+  }
+
+  internet_handle connection(wininet->InternetConnectA(session.Get(), request.host.c_str(),
+                                                       port_of(request), nullptr, nullptr,
+                                                       INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection.IsValid()) return ::GetLastError();
+
+  const DWORD flags = kRequestFlags | (request.secure ? INTERNET_FLAG_SECURE : 0);
+  internet_handle handle(wininet->HttpOpenRequestA(connection.Get(), verb, request.path.c_str(),
+                                                   nullptr, referrer.c_str(), nullptr, flags, 0));
+  if (!handle.IsValid()) return ::GetLastError();
+
+  if (!request.proxy_user.empty()) {
+    wininet->InternetSetOptionA(handle.Get(), INTERNET_OPTION_PROXY_USERNAME,
+                                const_cast<char*>(request.proxy_user.data()),
+                                static_cast<DWORD>(request.proxy_user.size()));
+    if (!request.proxy_password.empty()) {
+      wininet->InternetSetOptionA(handle.Get(), INTERNET_OPTION_PROXY_PASSWORD,
+                                  const_cast<char*>(request.proxy_password.data()),
+                                  static_cast<DWORD>(request.proxy_password.size()));
+    }
+  }
+
+  if (request.secure) {
+    DWORD security = 0;
+    DWORD size = sizeof(security);
+    wininet->InternetQueryOptionW(handle.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security, &size);
+    security |= kIgnoredCertificateChecks;
+    wininet->InternetSetOptionW(handle.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security,
+                                sizeof(security));
+  }
+
+  DWORD last_send_error = ERROR_SUCCESS;
+  try {
+    for (;;) {
+      const BOOL sent = wininet->HttpSendRequestA(
+          handle.Get(), extra_headers.empty() ? nullptr : extra_headers.c_str(),
+          static_cast<DWORD>(extra_headers.size()),
+          body_length ? request.body.data() : nullptr, body_length);
+      const DWORD error = ::GetLastError();
+      last_send_error = error;
+      if (!sent) {
+        g_system_log.write_a(my_system_log::level_trace, kSendFailedLine,
+                             static_cast<unsigned int>(error));
+        return error;
+      }
+      // Shows the credentials dialog only when the answer is a challenge.
+      if (wininet->InternetErrorDlg(parent, handle.Get(), error, kErrorDialogFlags, nullptr) !=
+          ERROR_INTERNET_FORCE_RETRY) {
+        break;
+      }
+    }
+  } catch (...) {
+    return last_send_error;
+  }
+
+  DWORD capacity = kWorkCapacity;
+  DWORD index = 0;
+  if (wininet->HttpQueryInfoA(handle.Get(), HTTP_QUERY_STATUS_CODE, buffer, &capacity, &index)) {
+    status = static_cast<DWORD>(std::strtoul(buffer, nullptr, 10));
+  }
+  if (status >= 200 && status <= 299) fill_captured(*wininet, handle.Get(), buffer);
+  read_response(*wininet, handle.Get(), buffer, headers, body);
+  return ERROR_SUCCESS;
+}
+
+std::string get_captured_proxy_user() {
+  std::lock_guard<std::mutex> hold(captured().lock);
+  return captured().user;
+}
+
+std::string get_captured_proxy_password() {
+  std::lock_guard<std::mutex> hold(captured().lock);
+  return captured().password;
+}

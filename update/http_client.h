@@ -1,0 +1,39 @@
+#pragma once
+// The launcher's one network operation: a synchronous HTTP or HTTPS request
+// through WinINet, with the whole response returned in memory.
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct http_request {
+  bool secure = false;                     // HTTPS
+  std::string user_agent = "Velora/6.0";
+  std::string host;
+  std::string port;                        // empty, non-numeric or 0: the scheme's default
+  std::string path;                        // path and query; empty means "/"
+  std::string method;                      // POST, GET or CONNECT in any case; else POST
+  std::string proxy_host;                  // empty: the system's proxy configuration
+  std::string proxy_port;
+  std::string proxy_user;                  // set on the request before sending
+  std::string proxy_password;
+  std::vector<std::pair<std::string, std::string>> headers;  // sent in this order
+  std::vector<char> body;                  // nothing is sent when empty
+};
+
+// Performs `request`. Returns 0 when the request was sent, whatever the HTTP
+// status; otherwise the Windows error of the step that failed (opening the
+// session, connection or request, or sending). `status` starts at 100 and
+// gets the HTTP status when it can be read; `headers` the raw header block
+// (empty when it is longer than 1023 bytes); `body` the whole entity body.
+// May change the request: an empty path becomes "/", and a body that does
+// not end in NUL gets one (which is not sent). A proxy or server that asks
+// for credentials gets WinINet's dialog, owned by `parent`.
+DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status,
+                          std::string& headers, std::vector<char>& body);
+
+// The proxy credentials that the last successful (2xx) request used, so that
+// a later request can supply them up front. Empty after any other outcome.
+std::string get_captured_proxy_user();
+std::string get_captured_proxy_password();
