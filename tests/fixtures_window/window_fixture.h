@@ -1,0 +1,20 @@
+#pragma once
+// Resource ids of the window tests' fixture.
+
+#define IDD_FIXTURE_BUTTONS 300
+#define IDD_FIXTURE_DIALOG 301
+
+#define IDB_FIXTURE_NORMAL 310
+#define IDB_FIXTURE_SELECTED 311
+#define IDB_FIXTURE_FOCUS 312
+#define IDB_FIXTURE_DISABLED 313
+#define IDB_FIXTURE_HOVER 314
+#define IDB_FIXTURE_OTHER 315
+// No bitmap has this id.
+#define IDB_FIXTURE_MISSING 399
+
+#define IDC_FIXTURE_FIRST 320
+#define IDC_FIXTURE_SECOND 321
+#define IDC_FIXTURE_THIRD 322
+#define IDC_FIXTURE_CHECK 323
+#define IDC_FIXTURE_EDIT 324
