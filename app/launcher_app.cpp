@@ -2,6 +2,7 @@
 
 #include "app/app_dir_dll_check.h"
 #include "app/named_mutex_lock.h"
+#include "framework/afx_exception.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
 #include "support/module_path.h"
@@ -27,6 +28,7 @@ const wchar_t kForeignDllCaption[] = L"vl6Launcher.exe - Application Error";
 const wchar_t kStartLine[] =
     L"========================== begin install launcher ==========================";
 const char kLockFailureLine[] = "error: instance lock failure 0x%x";
+const char kExceptionLine[] = "error: exception in %s: %s";
 
 const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
 const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
@@ -54,6 +56,11 @@ bool register_dialog_class() {
   return AfxRegisterClass(&dialog_class) != FALSE;
 }
 
+// An exception caught at a window or thread boundary becomes a log line.
+void log_exception(const char* where, const char* what) {
+  g_system_log.write_a(my_system_log::level_result, kExceptionLine, where, what);
+}
+
 void init_common_controls() {
   if (const comctl32_functions* comctl32 = comctl32_library()) {
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
@@ -79,6 +86,7 @@ BOOL CLauncherApp::InitInstance() {
 
   g_system_log.init(launcher_directory().c_str());
   g_system_log.write_w(my_system_log::level_milestone, kStartLine);
+  AfxSetExceptionReporter(&log_exception);
 
   std::wstring command_line = m_lpCmdLine ? m_lpCmdLine : L"";
   ParseLauncherCommandLine(command_line);

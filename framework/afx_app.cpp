@@ -115,12 +115,16 @@ int AfxMessageBox(LPCWSTR text, UINT type, UINT /*help_id*/) {
 }
 
 int AfxMessageBox(UINT prompt_id, UINT type, UINT help_id) {
+  return AfxMessageBox(AfxLoadString(prompt_id).c_str(), type,
+                       help_id == static_cast<UINT>(-1) ? prompt_id : help_id);
+}
+
+std::wstring AfxLoadString(UINT id) {
   // A zero length asks for a read-only pointer into the resource itself.
   const wchar_t* resource = nullptr;
-  const int length = ::LoadStringW(AfxGetResourceHandle(), prompt_id,
-                                   reinterpret_cast<LPWSTR>(&resource), 0);
-  const std::wstring text = length > 0 ? std::wstring(resource, length) : std::wstring();
-  return AfxMessageBox(text.c_str(), type, help_id == static_cast<UINT>(-1) ? prompt_id : help_id);
+  const int length =
+      ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<LPWSTR>(&resource), 0);
+  return length > 0 ? std::wstring(resource, length) : std::wstring();
 }
 
 int AfxWinMain(HINSTANCE instance, LPWSTR command_line, int show) {

@@ -40,6 +40,9 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 
+// String `id` of the string table; empty when there is none.
+std::wstring AfxLoadString(UINT id);
+
 // Registers a window class unless one of that name is registered for the module.
 BOOL AfxRegisterClass(WNDCLASSW* wnd_class);
 

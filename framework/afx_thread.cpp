@@ -54,3 +54,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC procedure, LPVOID parameter, int prior
   if (!(flags & CREATE_SUSPENDED)) thread->ResumeThread();
   return thread;
 }
+
+BOOL CWinThread::IsRunning() const {
+  DWORD code = 0;
+  return ::GetExitCodeThread(m_hThread, &code) && code == STILL_ACTIVE;
+}

@@ -31,6 +31,8 @@ public:
   DWORD ResumeThread();
   DWORD SuspendThread();
   BOOL SetThreadPriority(int priority);
+  // TRUE while the thread has not ended (its exit code reads STILL_ACTIVE).
+  BOOL IsRunning() const;
   int GetThreadPriority() const;
 
   // Borrowed view of the thread handle the object owns; valid while the

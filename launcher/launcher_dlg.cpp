@@ -1,55 +1,283 @@
-// For now the window only shows itself with its title and closes on Install or
-// close; the buttons' workflows and the artwork come with the full dialog.
 #include "launcher/launcher_dlg.h"
 
+#include "app/launcher_app.h"
 #include "framework/afx_app.h"
+#include "launcher/installer_execution.h"
 #include "res/resource.h"
+#include "support/file_information.h"
+#include "support/module_path.h"
+#include "support/path_utils.h"
+#include "support/system_log.h"
+
+#include <boost/format.hpp>
 
 #include <string>
 
 namespace {
 
-std::wstring load_string(UINT id) {
-  const wchar_t* resource = nullptr;
-  const int length =
-      ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<LPWSTR>(&resource), 0);
-  return length > 0 ? std::wstring(resource, length) : std::wstring();
+bool still_running(const std::unique_ptr<CWinThread>& thread) { return thread && thread->IsRunning(); }
+
+constexpr int kClientWidth = 640;
+constexpr int kClientHeight = 440;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+struct button_layout {
+  int x, y;
+  UINT normal, selected, focus, disabled, hover;
+};
+constexpr button_layout kInstallLayout{125, 242, IDB_INSTALL_NORMAL, IDB_INSTALL_PRESSED,
+                                       IDB_INSTALL_HOVER, IDB_INSTALL_NORMAL, IDB_INSTALL_HOVER};
+constexpr button_layout kGuideLayout{125, 342, IDB_GUIDE_NORMAL, IDB_GUIDE_PRESSED,
+                                     IDB_GUIDE_HOVER, IDB_GUIDE_NORMAL, IDB_GUIDE_HOVER};
+constexpr button_layout kReaderLayout{393, 342, IDB_READER, 0, 0, 0, 0};
+constexpr button_layout kCloseLayout{515, 401, IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED,
+                                     IDB_CLOSE_HOVER, IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER};
+constexpr POINT kCheckBoxPosition{215, 303};
+constexpr int kVersionRightEdge = 495;
+constexpr int kVersionTop = 405;
+const wchar_t kVersionFormat[] = L"ver.%s";
+
+// The elevation shield of the system library; systems whose user32 lacks it
+// get the system's shield icon instead.
+const wchar_t kShieldLibrary[] = L"user32";
+constexpr WORD kShieldIconId = 106;
+constexpr WORD kSystemShieldId = 32518;  // OIC_SHIELD
+constexpr int kShieldSize = 32;
+
+constexpr UINT kQuietInstallDelayMs = 300;
+constexpr DWORD kThreadStopWaitMs = 1000;
+constexpr DWORD kTerminatedExitCode = 0xFFFFFFFF;
+
+const char kInstallThreadFailedLine[] = "CLauncherDlg launch_installer_proc beginthread error 0x%x";
+const char kManualThreadFailedLine[] = "CLauncherDlg launch_manual_proc beginthread error 0x%x";
+
+// The PDF reader vendor's download page.
+const wchar_t kReaderPage[] = L"https://get.adobe.com/products/acrobat/readstep2.html";
+
+void place_button(CzBitmapButton& button, const button_layout& layout) {
+  button.SetWindowPos(nullptr, layout.x, layout.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  button.LoadBitmaps(layout.normal, layout.selected, layout.focus, layout.disabled, layout.hover);
+  button.SizeToContent();
 }
 
 }  // namespace
 
-CLauncherDlg::CLauncherDlg(CWnd* parent) : parent_(parent) {}
+CLauncherDlg::CLauncherDlg(CWnd* parent)
+    : CDialog(IDD, parent),
+      m_hAppIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP))),
+      m_brWhite(kWhite) {}
 
-CLauncherDlg::~CLauncherDlg() = default;
-
-INT_PTR CLauncherDlg::DoModal() {
-  return ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDD),
-                           parent_ ? parent_->GetSafeHwnd() : nullptr,
-                           &CLauncherDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+CLauncherDlg::~CLauncherDlg() {
+  DestroyProgress();
+  m_bStopInstall = 1;
+  m_bStopManual = 1;
+  EndThread(m_pManualThread, m_bStopManual);
+  EndThread(m_pInstallThread, m_bStopInstall);
 }
 
-INT_PTR CALLBACK CLauncherDlg::DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      auto* self = reinterpret_cast<CLauncherDlg*>(lparam);
-      self->m_hWnd = window;
-      ::SetWindowLongPtrW(window, DWLP_USER, lparam);
-      ::SetWindowTextW(window, load_string(IDS_WINDOW_TITLE).c_str());
-      ::SetDlgItemTextW(window, IDC_CHOOSE_FOLDER, load_string(IDS_CHOOSE_FOLDER).c_str());
-      return FALSE;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
-        ::EndDialog(window, LOWORD(wparam));
-        return TRUE;
-      }
-      return FALSE;
-    case WM_NCDESTROY:
-      if (auto* self = reinterpret_cast<CLauncherDlg*>(::GetWindowLongPtrW(window, DWLP_USER))) {
-        self->m_hWnd = nullptr;
-      }
-      return FALSE;
-    default:
-      return FALSE;
+void CLauncherDlg::DoDataExchange() {
+  DDX_Control(IDOK, m_btnInstall);
+  DDX_Control(IDC_CHOOSE_FOLDER, m_chkChooseFolder);
+  DDX_Control(IDC_GUIDE, m_btnGuide);
+  DDX_Control(IDC_READER, m_btnReader);
+  DDX_Control(IDCANCEL, m_btnClose);
+  DDX_Control(IDC_VERSION, m_stVersion);
+}
+
+BOOL CLauncherDlg::OnInitDialog() {
+  RECT window{0, 0, kClientWidth, kClientHeight};
+  CalcWindowRect(&window);
+  SetWindowPos(nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+               SWP_NOMOVE | SWP_NOZORDER);
+
+  CDialog::OnInitDialog();
+
+  SetWindowText(AfxLoadString(IDS_WINDOW_TITLE).c_str());
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hAppIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hAppIcon));
+
+  place_button(m_btnInstall, kInstallLayout);
+  m_chkChooseFolder.SetWindowPos(nullptr, kCheckBoxPosition.x, kCheckBoxPosition.y, 0, 0,
+                                 SWP_NOSIZE | SWP_NOZORDER);
+  m_chkChooseFolder.SetWindowText(AfxLoadString(IDS_CHOOSE_FOLDER).c_str());
+  place_button(m_btnGuide, kGuideLayout);
+  place_button(m_btnReader, kReaderLayout);
+
+  const std::wstring own_path = normalize_path(own_module_path());
+  if (!own_path.empty()) {
+    file_information information;
+    information.ReadVersionInfo(own_path);
+    m_stVersion.SetWindowText(
+        boost::str(boost::wformat(kVersionFormat) % information.GetFileVersion()).c_str());
   }
+  RECT label{};
+  m_stVersion.GetWindowRect(&label);
+  m_stVersion.SetWindowPos(nullptr, kVersionRightEdge - (label.right - label.left), kVersionTop, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER);
+
+  place_button(m_btnClose, kCloseLayout);
+  GiveInstallTheShield();
+
+  // No control is drawn focused at start.
+  for (CWnd* control : {static_cast<CWnd*>(&m_btnInstall), static_cast<CWnd*>(&m_chkChooseFolder),
+                        static_cast<CWnd*>(&m_btnGuide), static_cast<CWnd*>(&m_btnReader),
+                        static_cast<CWnd*>(&m_btnClose)}) {
+    control->PostMessage(WM_KILLFOCUS, 0, 0);
+  }
+
+  if (theApp.m_bQuietMode) SetTimer(kQuietInstallTimer, kQuietInstallDelayMs);
+  return FALSE;
+}
+
+void CLauncherDlg::GiveInstallTheShield() {
+  m_btnInstall.m_bDrawIcon = TRUE;
+  HICON shield = nullptr;
+  if (HMODULE user32 = ::LoadLibraryW(kShieldLibrary)) {
+    shield = static_cast<HICON>(::LoadImageW(user32, MAKEINTRESOURCEW(kShieldIconId), IMAGE_ICON,
+                                             kShieldSize, kShieldSize, LR_DEFAULTCOLOR));
+  }
+  if (!shield) {
+    shield = static_cast<HICON>(::LoadImageW(nullptr, MAKEINTRESOURCEW(kSystemShieldId), IMAGE_ICON,
+                                             kShieldSize, kShieldSize, LR_DEFAULTCOLOR));
+  }
+  m_btnInstall.m_hIcon.Reset(shield);
+  // Some button implementations keep an image only on an icon button; the
+  // button is owner-drawn, so the style changes nothing else.
+  m_btnInstall.ModifyStyle(0, BS_ICON);
+  m_btnInstall.SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(shield));
+}
+
+void CLauncherDlg::DestroyProgress() {
+  if (!m_pProgress) return;
+  if (m_pProgress->m_hWnd) m_pProgress->DestroyWindow();
+  m_pProgress.reset();
+}
+
+void CLauncherDlg::OnOK() {
+  // Install is disabled while its workflow runs, but a quiet start's timer
+  // may still fire after a click: the running workflow keeps its window.
+  if (still_running(m_pInstallThread)) return;
+  DestroyProgress();
+  m_pProgress = std::make_unique<CEasyProgress>();
+  if (m_pProgress->Create(m_pProgress->m_nTemplateID, nullptr)) {
+    m_pProgress->CenterWindow(nullptr);
+    m_pProgress->ShowWindow(SW_HIDE);
+  }
+  m_pProgress->BeginProgressThread();
+  StartInstallThread();
+}
+
+void CLauncherDlg::OnCancel() {
+  if (still_running(m_pInstallThread) || still_running(m_pManualThread)) return;
+  CDialog::OnCancel();
+}
+
+void CLauncherDlg::OnOpenGuide() { StartManualThread(); }
+
+void CLauncherDlg::OnOpenReaderPage() {
+  if (ShellOpen(m_hWnd, kReaderPage, SW_SHOWNORMAL)) {
+    AfxMessageBox(IDS_READER_REQUIRED, MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+HCURSOR CLauncherDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hAppIcon); }
+
+HBRUSH CLauncherDlg::OnCtlColor(HDC dc, CWnd* control, UINT kind) {
+  if (kind == CTLCOLOR_MSGBOX || kind == CTLCOLOR_EDIT || kind == CTLCOLOR_LISTBOX) {
+    return CDialog::OnCtlColor(dc, control, kind);
+  }
+  const HWND window = control ? control->GetSafeHwnd() : nullptr;
+  if (window && window == m_chkChooseFolder.GetSafeHwnd()) return m_brWhite;
+  if (kind == CTLCOLOR_STATIC && window && !::IsWindowEnabled(window)) {
+    return CDialog::OnCtlColor(dc, control, kind);
+  }
+  ::SetBkMode(dc, TRANSPARENT);
+  return m_brWhite;
+}
+
+void CLauncherDlg::OnTimer(UINT_PTR id) {
+  if (id != kQuietInstallTimer) {
+    CDialog::OnTimer(id);
+    return;
+  }
+  KillTimer(kQuietInstallTimer);
+  OnOK();
+}
+
+void CLauncherDlg::OnPaint() {
+  if (!::IsIconic(m_hWnd)) {
+    CDialog::OnPaint();
+    return;
+  }
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(m_hWnd, &paint);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client{};
+  GetClientRect(&client);
+  const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+  ::DrawIcon(dc, x, y, m_hAppIcon);
+  ::EndPaint(m_hWnd, &paint);
+}
+
+bool CLauncherDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (message == WM_QUERYDRAGICON) {
+    result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+    return true;
+  }
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
+    if (LOWORD(wparam) == IDC_GUIDE) {
+      OnOpenGuide();
+      result = 0;
+      return true;
+    }
+    if (LOWORD(wparam) == IDC_READER) {
+      OnOpenReaderPage();
+      result = 0;
+      return true;
+    }
+  }
+  return CDialog::OnMessage(message, wparam, lparam, result);
+}
+
+BOOL CLauncherDlg::StartInstallThread() {
+  return StartThread(m_pInstallThread, m_bStopInstall, &launch_installer_proc,
+                     kInstallThreadFailedLine);
+}
+
+BOOL CLauncherDlg::StartManualThread() {
+  return StartThread(m_pManualThread, m_bStopManual, &launch_manual_proc, kManualThreadFailedLine);
+}
+
+BOOL CLauncherDlg::StopInstallThread() { return StopThread(m_pInstallThread, m_bStopInstall); }
+
+BOOL CLauncherDlg::StopManualThread() { return StopThread(m_pManualThread, m_bStopManual); }
+
+BOOL CLauncherDlg::StartThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop,
+                               AFX_THREADPROC procedure, const char* failure_line) {
+  if (still_running(thread)) return TRUE;
+  thread.reset();
+  stop = 0;
+  thread.reset(AfxBeginThread(procedure, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
+  if (!thread) {
+    g_system_log.write_a(my_system_log::level_milestone, failure_line,
+                         static_cast<unsigned int>(::GetLastError()));
+    return FALSE;
+  }
+  thread->m_bAutoDelete = FALSE;
+  thread->ResumeThread();
+  return TRUE;
+}
+
+BOOL CLauncherDlg::StopThread(const std::unique_ptr<CWinThread>& thread, stop_flag& stop) {
+  stop = 1;
+  if (!still_running(thread)) return TRUE;
+  stop = 1;
+  return ::WaitForSingleObject(thread->m_hThread, kThreadStopWaitMs) == WAIT_OBJECT_0;
+}
+
+void CLauncherDlg::EndThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop) {
+  if (!thread) return;
+  if (!StopThread(thread, stop)) ::TerminateThread(thread->m_hThread, kTerminatedExitCode);
+  thread.reset();
 }

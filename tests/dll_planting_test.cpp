@@ -23,7 +23,6 @@ namespace {
 const wchar_t kLauncherName[] = L"vl6Launcher.exe";
 const wchar_t kPlainLoaderName[] = L"plain_dll_loader.exe";
 const wchar_t kDialogClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
-const wchar_t kMessageBoxClass[] = L"#32770";
 const wchar_t kButtonClass[] = L"Button";
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr DWORD kWindowTimeoutMs = 30000;
@@ -126,24 +125,11 @@ public:
   ~owned_process() { kill(); }
 };
 
-std::wstring window_text(HWND window) {
-  wchar_t text[512] = {};
-  ::GetWindowTextW(window, text, static_cast<int>(std::size(text)) - 1);
-  return text;
-}
-
-BOOL CALLBACK collect_visible_button(HWND child, LPARAM ids) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(child, name, static_cast<int>(std::size(name)) - 1);
-  if (::IsWindowVisible(child) && ::lstrcmpiW(name, kButtonClass) == 0) {
-    reinterpret_cast<std::set<int>*>(ids)->insert(::GetDlgCtrlID(child));
-  }
-  return TRUE;
-}
-
 std::set<int> visible_buttons(HWND dialog) {
   std::set<int> ids;
-  ::EnumChildWindows(dialog, &collect_visible_button, reinterpret_cast<LPARAM>(&ids));
+  for (HWND button : child_windows(dialog, kButtonClass)) {
+    if (::IsWindowVisible(button)) ids.insert(::GetDlgCtrlID(button));
+  }
   return ids;
 }
 
@@ -238,7 +224,7 @@ TEST_P(VersionDllPlanting, MakesTheLauncherRefuseToStartWithoutALog) {
   }
 
   owned_process launcher(launcher_, L"");
-  HWND box = wait_for_window(launcher.id(), kMessageBoxClass, kWindowTimeoutMs);
+  HWND box = wait_for_window(launcher.id(), kDialogBoxClass, kWindowTimeoutMs);
   ASSERT_NE(box, nullptr) << "the launcher shows the loader-style error box";
   // Loaded with the process itself, before any of the launcher's code ran.
   EXPECT_EQ(was_loaded(version), c.planted_code_runs);

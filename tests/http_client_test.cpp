@@ -3,6 +3,7 @@
 // and the certificate checks.
 #include "support/system_log.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
 #include "update/http_client.h"
 
 #include <gtest/gtest.h>
@@ -275,53 +276,20 @@ private:
   HWND window_;
 };
 
-struct dialog_search {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK find_dialog(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<dialog_search*>(context);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 63);
-  if (owner == search->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK collect_edits(HWND child, LPARAM context) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(child, name, 63);
-  if (std::wstring(name) == L"Edit") reinterpret_cast<std::vector<HWND>*>(context)->push_back(child);
-  return TRUE;
-}
-
 // Waits for the credentials dialog; types the user name and password into its
 // first two edit fields and presses OK, or cancels it. True when one was found.
 std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
                                             bool cancel) {
   return std::async(std::launch::async, [=] {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 20000) {
-      dialog_search search{::GetCurrentProcessId(), nullptr};
-      ::EnumWindows(&find_dialog, reinterpret_cast<LPARAM>(&search));
-      if (search.found) {
-        std::vector<HWND> edits;
-        ::EnumChildWindows(search.found, &collect_edits, reinterpret_cast<LPARAM>(&edits));
-        if (!cancel && edits.size() >= 2) {
-          ::SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-          ::SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-        }
-        ::PostMessageW(search.found, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
-        return true;
-      }
-      ::Sleep(20);
+    HWND dialog = wait_for_window(::GetCurrentProcessId(), kDialogBoxClass, 20000);
+    if (!dialog) return false;
+    const std::vector<HWND> edits = child_windows(dialog, L"Edit");
+    if (!cancel && edits.size() >= 2) {
+      ::SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+      ::SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
     }
-    return false;
+    ::PostMessageW(dialog, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+    return true;
   });
 }
 

@@ -34,60 +34,21 @@ std::wstring widen(const std::string& utf8) {
   return text;
 }
 
-std::wstring window_text(HWND window) {
-  wchar_t text[1024] = {};
-  ::GetWindowTextW(window, text, 1024);
-  return text;
-}
-
 // What a message box of this process showed, closed with OK by this watcher.
 struct shown_box {
   std::wstring caption;
   std::wstring text;
 };
 
-struct box_search {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK find_box(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<box_search*>(context);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 63);
-  if (owner == search->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK collect_static_text(HWND child, LPARAM context) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(child, name, 63);
-  const std::wstring text = window_text(child);
-  if (std::wstring(name) == L"Static" && !text.empty()) *reinterpret_cast<std::wstring*>(context) += text;
-  return TRUE;
-}
-
 // Waits for a message box of this process and presses its OK button.
 std::future<std::vector<shown_box>> watch_message_boxes(DWORD watch_ms) {
   return std::async(std::launch::async, [watch_ms] {
     std::vector<shown_box> boxes;
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < watch_ms) {
-      box_search search{::GetCurrentProcessId(), nullptr};
-      ::EnumWindows(&find_box, reinterpret_cast<LPARAM>(&search));
-      if (search.found) {
-        shown_box box{window_text(search.found), L""};
-        ::EnumChildWindows(search.found, &collect_static_text, reinterpret_cast<LPARAM>(&box.text));
-        boxes.push_back(box);
-        ::SendMessageW(search.found, WM_COMMAND, IDOK, 0);
-        break;
-      }
-      ::Sleep(20);
+    if (HWND box = wait_for_window(::GetCurrentProcessId(), kDialogBoxClass, watch_ms)) {
+      shown_box shown{window_text(box), L""};
+      for (HWND label : child_windows(box, L"Static")) shown.text += window_text(label);
+      boxes.push_back(shown);
+      ::SendMessageW(box, WM_COMMAND, IDOK, 0);
     }
     return boxes;
   });

@@ -80,3 +80,36 @@ HWND find_any_window(DWORD pid) {
   ::EnumWindows(&match_window, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+
+const wchar_t kDialogBoxClass[] = L"#32770";
+
+namespace {
+
+struct child_search {
+  const wchar_t* class_name;
+  std::vector<HWND>* found;
+};
+
+BOOL CALLBACK match_child(HWND child, LPARAM context) {
+  auto* search = reinterpret_cast<child_search*>(context);
+  wchar_t name[256] = {};
+  ::GetClassNameW(child, name, 255);
+  if (std::wcscmp(name, search->class_name) == 0) search->found->push_back(child);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> child_windows(HWND parent, const wchar_t* class_name) {
+  std::vector<HWND> children;
+  child_search search{class_name, &children};
+  ::EnumChildWindows(parent, &match_child, reinterpret_cast<LPARAM>(&search));
+  return children;
+}
+
+std::wstring window_text(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class test_process {
 public:
@@ -34,3 +35,11 @@ HWND wait_for_window(DWORD pid, const wchar_t* class_name, DWORD timeout_ms);
 
 // Any top-level window (visible or not) owned by process `pid`, or null.
 HWND find_any_window(DWORD pid);
+
+// The class of dialog boxes: message boxes, WinINet's credentials dialog.
+extern const wchar_t kDialogBoxClass[];
+
+// The children of `parent` of class `class_name`, in z order.
+std::vector<HWND> child_windows(HWND parent, const wchar_t* class_name);
+
+std::wstring window_text(HWND window);
