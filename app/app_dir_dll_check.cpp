@@ -32,7 +32,11 @@ bool IsExistAppDirDllVulnerability() {
   if (count > kModuleSlots) count = kModuleSlots;
   for (DWORD i = 0; i < count; ++i) {
     wchar_t module_path[kPathLimit + 1] = {};
-    if (!::GetModuleFileNameExW(process, modules[i], module_path, kPathLimit)) continue;
+    // The modules are this process's own: the loader's list answers at once,
+    // where the "Ex" form reads it as another process's memory, walking the
+    // whole list again for every module (a start-up cost that grows with the
+    // square of the module count).
+    if (!::GetModuleFileNameW(modules[i], module_path, kPathLimit)) continue;
     ::OutputDebugStringW((std::wstring(module_path) + L"\n").c_str());
     // Both tests are plain case-sensitive substring searches.
     if (std::wcsstr(module_path, L".dll") && std::wcsstr(module_path, directory.c_str())) {
