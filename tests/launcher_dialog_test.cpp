@@ -300,6 +300,17 @@ protected:
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
   }
 
+  // Presses Install with an installer at hand that keeps running; returns the
+  // dialog once the workflow waits for that installer (null on failure).
+  HWND start_long_install(dialog_runner& runner) {
+    provide_installer(kLongInstaller);
+    const HWND dialog = runner.wait_for_window();
+    if (!dialog) return nullptr;
+    press(dialog, IDOK);
+    if (!poll([&] { return installer_started(); }, kInstallerStartTimeoutMs)) return nullptr;
+    return runner.worker_running() ? dialog : nullptr;
+  }
+
   temp_folder work_{L"launcher_dialog"};
   std::wstring saved_temp_;
   std::wstring cache_;
@@ -448,14 +459,9 @@ TEST_F(LauncherDialog, QuietStartPressesInstallAfter300Ms) {
 }
 
 TEST_F(LauncherDialog, CloseHasNoEffectWhileInstallRunsAndWorksAfterwards) {
-  provide_installer(kLongInstaller);
   dialog_runner runner(false);
-  const HWND dialog = runner.wait_for_window();
+  const HWND dialog = start_long_install(runner);
   ASSERT_NE(dialog, nullptr);
-  press(dialog, IDOK);
-  ASSERT_TRUE(poll([&] { return installer_started(); }, kInstallerStartTimeoutMs));
-  // The workflow now waits for the installer.
-  ASSERT_TRUE(runner.worker_running());
   EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDOK)));
 
   ::SendMessageW(dialog, WM_CLOSE, 0, 0);  // posts the Cancel command
@@ -500,29 +506,21 @@ TEST_F(LauncherDialog, ASecondInstallReplacesThePleaseWaitWindowAfterItsThreadEn
 // A quiet start's timer can fire after a click: Install while its workflow
 // runs must leave that workflow's please-wait window alone.
 TEST_F(LauncherDialog, InstallWhileItsWorkflowRunsChangesNothing) {
-  provide_installer(kLongInstaller);
   dialog_runner runner(false);
-  const HWND dialog = runner.wait_for_window();
+  const HWND dialog = start_long_install(runner);
   ASSERT_NE(dialog, nullptr);
   probe_dialog& probe = runner.probe();
-  press(dialog, IDOK);
-  ASSERT_TRUE(poll([&] { return installer_started(); }, kInstallerStartTimeoutMs));
-  ASSERT_TRUE(runner.worker_running());
 
-  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  press(dialog, IDOK);
   EXPECT_EQ(probe.ok_calls, 2);
   EXPECT_EQ(probe.progress_windows_created, 1);
   ASSERT_TRUE(poll([&] { return !runner.worker_running(); }, kWorkerTimeoutMs));
 }
 
 TEST_F(LauncherDialog, DestructionTerminatesAWorkerThatDoesNotStop) {
-  provide_installer(kLongInstaller);
   dialog_runner runner(false);
-  const HWND dialog = runner.wait_for_window();
+  const HWND dialog = start_long_install(runner);
   ASSERT_NE(dialog, nullptr);
-  press(dialog, IDOK);
-  ASSERT_TRUE(poll([&] { return installer_started(); }, kInstallerStartTimeoutMs));
-  ASSERT_TRUE(runner.worker_running());
 
   // The worker waits for the installer and does not look at its stop flag.
   ::SendMessageW(dialog, kEndMessage, 0, 0);
