@@ -4,7 +4,9 @@
 #include "support/system_log.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "support/system_libraries.h"
 #include "update/http_client.h"
+#include "update/internet_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +254,43 @@ TEST_F(HttpClient, HeaderBlockOverTheBufferIsLeftOut) {
   EXPECT_EQ(r.status, 200u);
   EXPECT_TRUE(r.headers.empty()) << r.headers.size();
   EXPECT_EQ(r.body_text(), kManifestBody);
+}
+
+// Wine's WinINet answers the raw header query at every index with the whole
+// block (Windows reports the header as not found past index 0), so a loop that
+// asks on with a rising index never ends there; the client asks once. This
+// shows the difference the client is built around.
+TEST_F(HttpClient, RawHeaderBlockIsOneRecord) {
+  const wininet_functions* wininet = wininet_library();
+  ASSERT_NE(wininet, nullptr);
+  internet_handle session(wininet->InternetOpenA("Velora/6.0", INTERNET_OPEN_TYPE_PRECONFIG,
+                                                 nullptr, nullptr, 0));
+  internet_handle connection(wininet->InternetConnectA(
+      session.Get(), "127.0.0.1", static_cast<INTERNET_PORT>(std::stoi(port_of("http"))), nullptr,
+      nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  internet_handle request(wininet->HttpOpenRequestA(connection.Get(), "GET", kManifestPath, nullptr,
+                                                    nullptr, nullptr, INTERNET_FLAG_RELOAD, 0));
+  ASSERT_TRUE(wininet->HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0));
+
+  char first[1024] = {};
+  DWORD size = sizeof(first) - 1;
+  DWORD index = 0;
+  ASSERT_TRUE(wininet->HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, first, &size, &index));
+  char second[1024] = {};
+  size = sizeof(second) - 1;
+  index = 1;
+  const BOOL again =
+      wininet->HttpQueryInfoA(request.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, second, &size, &index);
+  if (again) {
+    EXPECT_STREQ(second, first) << "index 1 gave the whole block again";
+  } else {
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_HTTP_HEADER_NOT_FOUND));
+  }
+
+  http_request through_client = origin_request(kManifestPath);
+  const response r = fetch(through_client);
+  EXPECT_EQ(r.headers.find("HTTP/1.1 200"), 0u) << r.headers;
+  EXPECT_EQ(r.headers.find("HTTP/1.1 200", 1), std::string::npos) << "the client keeps the block once";
 }
 
 TEST_F(HttpClient, CredentialsGivenUpFrontAreCaptured) {
