@@ -1,7 +1,6 @@
 #include "controls/easy_progress.h"
 
 #include "framework/afx_app.h"
-
 #include "launcher/installer_execution.h"
 #include "res/resource.h"
 #include "support/system_log.h"

@@ -81,7 +81,6 @@ void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
 
 void CDataControl::SetDownloadPath(const stop_flag* stop) {
   if (stop_requested(stop)) return;
-  installer_info.download_path.clear();
   installer_info.download_path = cached_installer();
 }
 
