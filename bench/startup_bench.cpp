@@ -1,6 +1,6 @@
 // Starts a program, waits until its window of CLASS is shown and painted,
 // closes it and waits for the end; repeats and prints the median times.
-//   startup_bench PROGRAM CLASS RUNS
+//   startup_bench PROGRAM CLASS RUNS [ARGUMENTS]
 // "Painted": the window is visible and has no update region left.
 #include <windows.h>
 
@@ -48,14 +48,16 @@ double median(std::vector<double> values) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: startup_bench PROGRAM CLASS RUNS\n");
+    std::fprintf(stderr, "usage: startup_bench PROGRAM CLASS RUNS [ARGUMENTS]\n");
     return 2;
   }
   const std::wstring program = argv[1];
   const int runs = std::max(1, static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+  const std::wstring arguments = argc > 4 ? argv[4] : L"";
   std::vector<double> painted, total;
   for (int run = 0; run < runs; ++run) {
     std::wstring command = L"\"" + program + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
