@@ -5,7 +5,7 @@
 #include "framework/afx_exception.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
-#include "support/module_path.h"
+#include "support/windows_facts.h"
 #include "support/system_libraries.h"
 #include "support/system_log.h"
 
@@ -109,7 +109,7 @@ BOOL CLauncherApp::InitInstance() {
   }
 
   {
-    CLauncherDlg dialog(nullptr);
+    CLauncherDlg dialog(m_dataControl, m_strInstallerOptions, m_bQuietMode, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -4,7 +4,7 @@
 // of that time measured apart: the 4096-byte read loop alone and the digest
 // of the same amount of data already in memory.
 #include "framework/afx_handle.h"
-#include "update/md5.h"
+#include "support/md5.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "controls/easy_progress.h"
 
 #include "framework/afx_app.h"
-#include "launcher/installer_execution.h"
+#include "support/windows_facts.h"
 #include "res/resource.h"
 #include "support/system_log.h"
 
@@ -14,8 +14,6 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBrandBlue = RGB(20, 99, 166);
 constexpr int kFrameWidth = 1;
-constexpr int kTextControl = 1003;
-constexpr int kProgressControl = 1005;
 
 constexpr UINT kNonClientMetricsSize = 504;  // NONCLIENTMETRICSW with the padded width
 constexpr LONG kTextHeight = 18;             // cell height in pixels
@@ -27,7 +25,6 @@ constexpr int kProgressFirst = 1;
 constexpr DWORD kProgressStepMs = 100;
 constexpr int kProgressBarBottomOffset = 20;
 constexpr DWORD kThreadStopWaitMs = 5000;
-constexpr DWORD kTerminatedExitCode = 0xFFFFFFFF;
 
 const char kThreadStartFailedLine[] = "progressdlg beginthread error 0x%x";
 
@@ -35,10 +32,11 @@ const char kThreadStartFailedLine[] = "progressdlg beginthread error 0x%x";
 
 CEasyProgress::CEasyProgress()
     : CDialog(IDD, nullptr), m_brWhite(kWhite), m_penFrame(::CreatePen(PS_INSIDEFRAME, kFrameWidth, kBrandBlue)),
-      m_fontText(CreateTextFont()) {}
+      m_fontText(CreateTextFont()),
+      m_progressThread(m_bStopThread, kThreadStopWaitMs) {}
 
 CEasyProgress::~CEasyProgress() {
-  ShutDownProgressThread();
+  m_progressThread.End(afx_worker::kTerminatedExitCode);
   if (::IsWindow(m_static.m_hWnd)) ::DestroyWindow(m_static.m_hWnd);
   if (::IsWindow(m_progress.m_hWnd)) ::DestroyWindow(m_progress.m_hWnd);
 }
@@ -65,8 +63,8 @@ HFONT CEasyProgress::CreateTextFont() {
 }
 
 void CEasyProgress::DoDataExchange() {
-  DDX_Control(kTextControl, m_static);
-  DDX_Control(kProgressControl, m_progress);
+  DDX_Control(IDC_WAIT_TEXT, m_static);
+  DDX_Control(IDC_WAIT_PROGRESS, m_progress);
 }
 
 BOOL CEasyProgress::OnInitDialog() {
@@ -113,21 +111,10 @@ BOOL CEasyProgress::OnInitDialog() {
 }
 
 BOOL CEasyProgress::BeginProgressThread() {
-  if ((m_pProgressThread && m_pProgressThread->IsRunning())) return TRUE;
-  delete m_pProgressThread;
-  m_pProgressThread = nullptr;
-  m_bStopThread = 0;
-
-  m_pProgressThread = AfxBeginThread(&CEasyProgress::ProgressThreadProc, this, THREAD_PRIORITY_NORMAL,
-                                     0, CREATE_SUSPENDED);
-  if (!m_pProgressThread) {
-    g_system_log.write_a(my_system_log::level_milestone, kThreadStartFailedLine,
-                         static_cast<unsigned int>(::GetLastError()));
-    return FALSE;
-  }
-  m_pProgressThread->m_bAutoDelete = FALSE;
-  m_pProgressThread->ResumeThread();
-  return TRUE;
+  if (m_progressThread.Start(&CEasyProgress::ProgressThreadProc, this)) return TRUE;
+  g_system_log.write_a(my_system_log::level_milestone, kThreadStartFailedLine,
+                       static_cast<unsigned int>(::GetLastError()));
+  return FALSE;
 }
 
 UINT __cdecl CEasyProgress::ProgressThreadProc(LPVOID parameter) {
@@ -146,19 +133,6 @@ UINT __cdecl CEasyProgress::ProgressThreadProc(LPVOID parameter) {
     ++position;
   } while (self->m_bStopThread == 0);
   return 0;
-}
-
-BOOL CEasyProgress::EndProgressThread() {
-  if (!(m_pProgressThread && m_pProgressThread->IsRunning())) return TRUE;
-  m_bStopThread = 1;
-  return ::WaitForSingleObject(m_pProgressThread->m_hThread, kThreadStopWaitMs) == WAIT_OBJECT_0;
-}
-
-void CEasyProgress::ShutDownProgressThread() {
-  if (!m_pProgressThread) return;
-  if (!EndProgressThread()) ::TerminateThread(m_pProgressThread->m_hThread, kTerminatedExitCode);
-  delete m_pProgressThread;
-  m_pProgressThread = nullptr;
 }
 
 void CEasyProgress::SetWaitText(const wchar_t* text) {
@@ -206,7 +180,7 @@ bool CEasyProgress::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESUL
       result = OnEraseBkgnd(reinterpret_cast<HDC>(wparam));
       return true;
     case WM_DESTROY:
-      ShutDownProgressThread();
+      m_progressThread.End(afx_worker::kTerminatedExitCode);
       result = Default();
       return true;
     default:

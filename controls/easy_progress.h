@@ -6,15 +6,14 @@
 #include "framework/afx_controls.h"
 #include "framework/afx_dialog.h"
 #include "framework/afx_gdi.h"
-#include "framework/afx_thread.h"
+#include "framework/afx_worker.h"
+#include "res/resource.h"
 
-#include <atomic>
-#include <cstdint>
 #include <string>
 
 class CEasyProgress : public CDialog {
 public:
-  enum { IDD = 143 };
+  enum { IDD = IDD_PROGRESS };
 
   CEasyProgress();
   ~CEasyProgress() override;
@@ -28,7 +27,7 @@ public:
   UINT m_nTemplateID = IDD;
 
   // For tests: the animation thread, or null.
-  CWinThread* progress_thread() const { return m_pProgressThread; }
+  CWinThread* progress_thread() const { return m_progressThread.thread(); }
 
 protected:
   void DoDataExchange() override;
@@ -41,10 +40,6 @@ private:
   using font_handle = afx_scoped_handle<afx_gdi_object_traits<HFONT>>;
 
   static UINT __cdecl ProgressThreadProc(LPVOID self);
-  // Asks the thread to end and waits up to 5 s; FALSE when it did not end.
-  BOOL EndProgressThread();
-  // Ends the thread (terminating it after the wait) and deletes its object.
-  void ShutDownProgressThread();
   LRESULT OnEraseBkgnd(HDC dc);
   static HFONT CreateTextFont();
 
@@ -55,6 +50,7 @@ private:
   CStatic m_static;
   std::wstring m_strText;
   CProgressCtrl m_progress;
-  CWinThread* m_pProgressThread = nullptr;
-  std::atomic<std::int32_t> m_bStopThread{0};
+  stop_flag m_bStopThread{0};
+  // Asked to stop when the window is destroyed; waited for up to 5 s.
+  afx_worker m_progressThread;
 };

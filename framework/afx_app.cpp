@@ -127,6 +127,29 @@ std::wstring AfxLoadString(UINT id) {
   return length > 0 ? std::wstring(resource, length) : std::wstring();
 }
 
+std::wstring AfxFormatString(UINT id, const std::wstring& insert) {
+  const std::wstring format = AfxLoadString(id);
+  std::wstring text;
+  bool inserted = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == L'%' && i + 1 < format.size()) {
+      if (format[i + 1] == L'%') {
+        text += L'%';
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == L's' && !inserted) {
+        text += insert;
+        inserted = true;
+        ++i;
+        continue;
+      }
+    }
+    text += format[i];
+  }
+  return text;
+}
+
 int AfxWinMain(HINSTANCE instance, LPWSTR command_line, int show) {
   CWinApp* app = AfxGetApp();
   if (!app) return -1;

@@ -43,6 +43,10 @@ HINSTANCE AfxGetResourceHandle();
 // String `id` of the string table; empty when there is none.
 std::wstring AfxLoadString(UINT id);
 
+// String `id` used as a format: its first "%s" is replaced by `insert` and
+// "%%" becomes "%". The text is inserted as it is, never read as a format.
+std::wstring AfxFormatString(UINT id, const std::wstring& insert);
+
 // Registers a window class unless one of that name is registered for the module.
 BOOL AfxRegisterClass(WNDCLASSW* wnd_class);
 

@@ -20,3 +20,15 @@ CWaitCursor::~CWaitCursor() {
 void CWaitCursor::Restore() { ::SetCursor(wait_cursor()); }
 
 bool CWaitCursor::IsActive() { return g_wait_cursors.load() > 0; }
+
+void AfxBeginWaitCursor() {
+  ++g_wait_cursors;
+  ::SetCursor(wait_cursor());
+}
+
+void AfxEndWaitCursor() {
+  if (--g_wait_cursors <= 0) {
+    g_wait_cursors = 0;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  }
+}

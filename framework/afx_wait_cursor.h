@@ -21,3 +21,9 @@ public:
 private:
   HCURSOR previous_;
 };
+
+// The wait cursor the framework's windows begin and end around a long step
+// that runs on another thread: begin and end calls pair up, and the arrow
+// comes back when the last one has ended.
+void AfxBeginWaitCursor();
+void AfxEndWaitCursor();

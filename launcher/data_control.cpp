@@ -1,7 +1,7 @@
 #include "launcher/data_control.h"
 
 #include "support/file_information.h"
-#include "support/module_path.h"
+#include "support/windows_facts.h"
 #include "support/path_utils.h"
 
 #include "framework/afx_handle.h"
@@ -15,8 +15,6 @@ const wchar_t kCachedInstaller32[] = L"%temp%\\vlr6setup\\setup32.exe";
 const wchar_t kBundledInstaller64[] = L"\\vlr6setup\\setup64.exe";
 const wchar_t kBundledInstaller32[] = L"\\vlr6setup\\setup32.exe";
 const wchar_t kBundledManual[] = L"\\vlr6setup\\vl6manual.pdf";
-
-using get_native_system_info_function = void(WINAPI*)(LPSYSTEM_INFO);
 
 bool stop_requested(const stop_flag* stop) { return stop == nullptr || stop->load() != 0; }
 
@@ -40,16 +38,6 @@ std::wstring cached_installer() {
 std::wstring bundled(const wchar_t* relative) { return normalize_path(launcher_directory() + relative); }
 
 }  // namespace
-
-bool Is64BitOS() {
-  const auto get_native_system_info = reinterpret_cast<get_native_system_info_function>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo"));
-  if (!get_native_system_info) return false;
-  SYSTEM_INFO info{};
-  get_native_system_info(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
-         info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
-}
 
 CDataControl::CDataControl() {
   ClearInstallerInfo();

@@ -2,7 +2,8 @@
 // The launcher's store of facts about what it can install or open: the local
 // installer and manual it found, with their MD5 texts, the values the
 // workflows copy from the update server's manifest, and where a download goes.
-#include "launcher/stop_flag.h"
+#include "framework/afx_worker.h"
+#include "support/windows_facts.h"
 
 #include <cstdint>
 #include <string>
@@ -32,9 +33,6 @@ struct manual_info {
   std::wstring latest_manual_md5;    // from the manifest
   std::wstring latest_manual_url;    // from the manifest
 };
-
-// True on a 64-bit Windows (x64 or Itanium), asked anew on every call.
-bool Is64BitOS();
 
 // One instance, theApp.m_dataControl. installer_info is written only by the
 // install workflow, manual_info only by the manual workflow.

@@ -1,6 +1,5 @@
 #include "launcher/installer_execution.h"
 
-#include "app/launcher_app.h"
 #include "framework/afx_handle.h"
 #include "res/resource.h"
 #include "support/path_utils.h"
@@ -23,38 +22,18 @@ const wchar_t kLogOption[] = L" /L*v \".\\instlog.txt\"";
 
 constexpr DWORD kInstallerWaitMs = 5000;
 constexpr INT_PTR kShellSuccessAbove = 32;
-constexpr DWORD kPlatformNt = VER_PLATFORM_WIN32_NT;
-constexpr DWORD kVersionRecordSize = 276;          // OSVERSIONINFOW
-constexpr DWORD kExtendedVersionRecordSize = 284;  // OSVERSIONINFOEXW
 
 bool lacks_administrator_rights(DWORD result) {
   return result == ERROR_ACCESS_DENIED || result == ERROR_CANCELLED;
 }
 
-void run_installer(const std::wstring& path, bool with_log_option) {
-  const DWORD result = ExecuteInstaller(path, BuildInstallerParameters(with_log_option));
-  if (lacks_administrator_rights(result)) {
-    AfxMessageBox(IDS_ADMIN_RIGHTS_REQUIRED, MB_ICONEXCLAMATION);
+void run_installer(const std::wstring& path, const std::wstring& parameters, workflow_window& window) {
+  if (lacks_administrator_rights(ExecuteInstaller(path, parameters))) {
+    window.message_box(IDS_ADMIN_RIGHTS_REQUIRED, MB_ICONEXCLAMATION);
   }
 }
 
 }  // namespace
-
-bool IsNt6OrLater() {
-  OSVERSIONINFOW version{};
-  version.dwOSVersionInfoSize = kVersionRecordSize;
-  ::GetVersionExW(&version);
-  if (version.dwPlatformId < kPlatformNt) return false;
-
-  OSVERSIONINFOEXW wanted{};
-  wanted.dwOSVersionInfoSize = kExtendedVersionRecordSize;
-  wanted.dwMajorVersion = 6;
-  wanted.dwMinorVersion = 0;
-  ULONGLONG conditions = 0;
-  conditions = ::VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
-  conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
-  return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, conditions) != FALSE;
-}
 
 const wchar_t* installer_verb() { return IsNt6OrLater() ? kVerbRunAs : kVerbOpen; }
 
@@ -70,11 +49,12 @@ bool ShellOpen(HWND owner, const std::wstring& target, int show) {
   return result > kShellSuccessAbove;
 }
 
-std::wstring BuildInstallerParameters(bool with_log_option) {
-  const std::wstring& options = theApp.m_strInstallerOptions;
-  const std::wstring pass_through = options.empty() ? std::wstring() : L" " + options;
+std::wstring BuildInstallerParameters(bool easy_install, const std::wstring& installer_options,
+                                      bool with_log_option) {
+  const std::wstring pass_through =
+      installer_options.empty() ? std::wstring() : L" " + installer_options;
   return boost::str(boost::wformat(kParameterFormat) % kFixedProperties %
-                    (theApp.m_dataControl.installer_info.easy_install ? kEasyInstall : kChooseFolder) %
+                    (easy_install ? kEasyInstall : kChooseFolder) %
                     (with_log_option ? kLogOption : L"") % pass_through);
 }
 
@@ -116,19 +96,23 @@ DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters)
   }
 }
 
-void RunLocalInstaller() {
-  const installer_info& info = theApp.m_dataControl.installer_info;
+void RunLocalInstaller(const installer_info& info, const std::wstring& installer_options,
+                       workflow_window& window) {
   if (info.location != installer_info::location_beside_launcher &&
       info.location != installer_info::location_temp_cache) {
     return;
   }
   if (info.installer_path.empty()) return;
   // An installer beside the launcher may sit on read-only media: no log there.
-  run_installer(info.installer_path, info.location == installer_info::location_temp_cache);
+  const bool with_log_option = info.location == installer_info::location_temp_cache;
+  run_installer(info.installer_path,
+                BuildInstallerParameters(info.easy_install, installer_options, with_log_option),
+                window);
 }
 
-void RunDownloadedInstaller() {
-  const std::wstring& path = theApp.m_dataControl.installer_info.download_path;
-  if (path.empty()) return;
-  run_installer(path, true);
+void RunDownloadedInstaller(const installer_info& info, const std::wstring& installer_options,
+                            workflow_window& window) {
+  if (info.download_path.empty()) return;
+  run_installer(info.download_path,
+                BuildInstallerParameters(info.easy_install, installer_options, true), window);
 }

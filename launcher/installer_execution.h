@@ -1,6 +1,10 @@
 #pragma once
 // Starting the product's installer, and the shell-open service the workflows
 // share.
+#include "launcher/data_control.h"
+#include "launcher/workflow_window.h"
+#include "support/windows_facts.h"
+
 #include <windows.h>
 
 #include <string>
@@ -10,9 +14,6 @@ constexpr DWORD installer_still_running = WAIT_TIMEOUT;      // the normal case
 constexpr DWORD installer_start_failed = 0xFFFFFFFF;         // start failed, no error code
 constexpr DWORD installer_wait_failed = 0xFFFFFFFE;          // wait failed, no error code
 
-// True on an NT-family Windows 6.0 or later, where "runas" asks for elevation.
-bool IsNt6OrLater();
-
 // The verb that starts an installer: "runas" where elevation exists, else "open".
 const wchar_t* installer_verb();
 
@@ -21,19 +22,22 @@ const wchar_t* installer_verb();
 // an empty target.
 bool ShellOpen(HWND owner, const std::wstring& target, int show);
 
-// The installer's parameter text from the check box choice and the options
-// passed through on the launcher's command line; `with_log_option` adds the
-// verbose installer log.
-std::wstring BuildInstallerParameters(bool with_log_option);
+// The installer's parameter text from the check box choice (`easy_install`)
+// and the options passed through on the launcher's command line;
+// `with_log_option` adds the verbose installer log.
+std::wstring BuildInstallerParameters(bool easy_install, const std::wstring& installer_options,
+                                      bool with_log_option);
 
 // Starts the installer at `path` in its own folder and waits up to 5 seconds.
 // Returns its exit code when it ended by then, installer_still_running when
 // it runs on, or the Windows error of a failed start or wait.
 DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters);
 
-// Runs the installer the inventory found (with the log option only when it
-// came from the temporary-folder cache) / the downloaded installer (always
-// with the log option). Shows "administrator rights are required" when the
-// installer did not get them.
-void RunLocalInstaller();
-void RunDownloadedInstaller();
+// Runs the installer the inventory found in `info` (with the log option only
+// when it came from the temporary-folder cache) / the downloaded installer
+// at info.download_path (always with the log option). Shows "administrator
+// rights are required" in `window` when the installer did not get them.
+void RunLocalInstaller(const installer_info& info, const std::wstring& installer_options,
+                       workflow_window& window);
+void RunDownloadedInstaller(const installer_info& info, const std::wstring& installer_options,
+                            workflow_window& window);

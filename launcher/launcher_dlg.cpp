@@ -1,21 +1,19 @@
 #include "launcher/launcher_dlg.h"
 
-#include "app/launcher_app.h"
 #include "framework/afx_app.h"
+#include "framework/afx_wait_cursor.h"
 #include "launcher/installer_execution.h"
-#include "res/resource.h"
+#include "launcher/launcher_pages.h"
 #include "support/file_information.h"
-#include "support/module_path.h"
 #include "support/path_utils.h"
 #include "support/system_log.h"
+#include "support/windows_facts.h"
 
 #include <boost/format.hpp>
 
 #include <string>
 
 namespace {
-
-bool still_running(const std::unique_ptr<CWinThread>& thread) { return thread && thread->IsRunning(); }
 
 constexpr int kClientWidth = 640;
 constexpr int kClientHeight = 440;
@@ -45,14 +43,9 @@ constexpr WORD kSystemShieldId = 32518;  // OIC_SHIELD
 constexpr int kShieldSize = 32;
 
 constexpr UINT kQuietInstallDelayMs = 300;
-constexpr DWORD kThreadStopWaitMs = 1000;
-constexpr DWORD kTerminatedExitCode = 0xFFFFFFFF;
 
 const char kInstallThreadFailedLine[] = "CLauncherDlg launch_installer_proc beginthread error 0x%x";
 const char kManualThreadFailedLine[] = "CLauncherDlg launch_manual_proc beginthread error 0x%x";
-
-// The PDF reader vendor's download page.
-const wchar_t kReaderPage[] = L"https://get.adobe.com/products/acrobat/readstep2.html";
 
 void place_button(CzBitmapButton& button, const button_layout& layout) {
   button.SetWindowPos(nullptr, layout.x, layout.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -62,17 +55,21 @@ void place_button(CzBitmapButton& button, const button_layout& layout) {
 
 }  // namespace
 
-CLauncherDlg::CLauncherDlg(CWnd* parent)
+CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& installer_options,
+                           BOOL quiet_mode, CWnd* parent)
     : CDialog(IDD, parent),
       m_hAppIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP))),
-      m_brWhite(kWhite) {}
+      m_brWhite(kWhite),
+      m_dataControl(data),
+      m_strInstallerOptions(installer_options),
+      m_bQuietMode(quiet_mode) {}
 
 CLauncherDlg::~CLauncherDlg() {
   DestroyProgress();
   m_bStopInstall = 1;
   m_bStopManual = 1;
-  EndThread(m_pManualThread, m_bStopManual);
-  EndThread(m_pInstallThread, m_bStopInstall);
+  m_manualThread.End(afx_worker::kTerminatedExitCode);
+  m_installThread.End(afx_worker::kTerminatedExitCode);
 }
 
 void CLauncherDlg::DoDataExchange() {
@@ -125,7 +122,7 @@ BOOL CLauncherDlg::OnInitDialog() {
     control->PostMessage(WM_KILLFOCUS, 0, 0);
   }
 
-  if (theApp.m_bQuietMode) SetTimer(kQuietInstallTimer, kQuietInstallDelayMs);
+  if (m_bQuietMode) SetTimer(kQuietInstallTimer, kQuietInstallDelayMs);
   return FALSE;
 }
 
@@ -156,7 +153,7 @@ void CLauncherDlg::DestroyProgress() {
 void CLauncherDlg::OnOK() {
   // Install is disabled while its workflow runs, but a quiet start's timer
   // may still fire after a click: the running workflow keeps its window.
-  if (still_running(m_pInstallThread)) return;
+  if (m_installThread.IsRunning()) return;
   DestroyProgress();
   m_pProgress = std::make_unique<CEasyProgress>();
   if (m_pProgress->Create(m_pProgress->m_nTemplateID, nullptr)) {
@@ -168,7 +165,7 @@ void CLauncherDlg::OnOK() {
 }
 
 void CLauncherDlg::OnCancel() {
-  if (still_running(m_pInstallThread) || still_running(m_pManualThread)) return;
+  if (m_installThread.IsRunning() || m_manualThread.IsRunning()) return;
   CDialog::OnCancel();
 }
 
@@ -241,43 +238,64 @@ bool CLauncherDlg::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
 }
 
 BOOL CLauncherDlg::StartInstallThread() {
-  return StartThread(m_pInstallThread, m_bStopInstall, &launch_installer_proc,
-                     kInstallThreadFailedLine);
+  return StartThread(m_installThread, &launch_installer_proc, kInstallThreadFailedLine);
 }
 
 BOOL CLauncherDlg::StartManualThread() {
-  return StartThread(m_pManualThread, m_bStopManual, &launch_manual_proc, kManualThreadFailedLine);
+  return StartThread(m_manualThread, &launch_manual_proc, kManualThreadFailedLine);
 }
 
-BOOL CLauncherDlg::StopInstallThread() { return StopThread(m_pInstallThread, m_bStopInstall); }
+BOOL CLauncherDlg::StopInstallThread() { return m_installThread.Stop(); }
 
-BOOL CLauncherDlg::StopManualThread() { return StopThread(m_pManualThread, m_bStopManual); }
+BOOL CLauncherDlg::StopManualThread() { return m_manualThread.Stop(); }
 
-BOOL CLauncherDlg::StartThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop,
-                               AFX_THREADPROC procedure, const char* failure_line) {
-  if (still_running(thread)) return TRUE;
-  thread.reset();
-  stop = 0;
-  thread.reset(AfxBeginThread(procedure, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-  if (!thread) {
-    g_system_log.write_a(my_system_log::level_milestone, failure_line,
-                         static_cast<unsigned int>(::GetLastError()));
-    return FALSE;
+BOOL CLauncherDlg::StartThread(afx_worker& thread, AFX_THREADPROC procedure, const char* failure_line) {
+  if (thread.Start(procedure, static_cast<CLauncherDlg*>(this))) return TRUE;
+  g_system_log.write_a(my_system_log::level_milestone, failure_line,
+                       static_cast<unsigned int>(::GetLastError()));
+  return FALSE;
+}
+
+// workflow_window: called on the workers' threads. The controls' messages
+// are delivered to the window's own thread by the system.
+
+HWND CLauncherDlg::owner() const { return m_hWnd; }
+
+void CLauncherDlg::enable_install(bool enable) {
+  for (CWnd* control : {static_cast<CWnd*>(&m_btnInstall), static_cast<CWnd*>(&m_chkChooseFolder)}) {
+    if ((control->IsWindowEnabled() != FALSE) != enable) control->EnableWindow(enable ? TRUE : FALSE);
   }
-  thread->m_bAutoDelete = FALSE;
-  thread->ResumeThread();
-  return TRUE;
 }
 
-BOOL CLauncherDlg::StopThread(const std::unique_ptr<CWinThread>& thread, stop_flag& stop) {
-  stop = 1;
-  if (!still_running(thread)) return TRUE;
-  stop = 1;
-  return ::WaitForSingleObject(thread->m_hThread, kThreadStopWaitMs) == WAIT_OBJECT_0;
+bool CLauncherDlg::choose_folder_checked() const {
+  return m_chkChooseFolder.GetCheck() == BST_CHECKED;
 }
 
-void CLauncherDlg::EndThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop) {
-  if (!thread) return;
-  if (!StopThread(thread, stop)) ::TerminateThread(thread->m_hThread, kTerminatedExitCode);
-  thread.reset();
+void CLauncherDlg::enable_guide(bool enable) {
+  if ((m_btnGuide.IsWindowEnabled() != FALSE) != enable) m_btnGuide.EnableWindow(enable ? TRUE : FALSE);
+}
+
+void CLauncherDlg::show_wait_text(UINT text_id) {
+  CEasyProgress* progress = m_pProgress.get();
+  if (!progress || !progress->m_hWnd) return;
+  progress->SetWaitText(AfxLoadString(text_id).c_str());
+  progress->ShowWindow(SW_SHOW);
+}
+
+void CLauncherDlg::hide_wait_text() {
+  CEasyProgress* progress = m_pProgress.get();
+  if (progress && progress->m_hWnd) progress->ShowWindow(SW_HIDE);
+}
+
+void CLauncherDlg::begin_wait_cursor() { AfxBeginWaitCursor(); }
+
+void CLauncherDlg::end_wait_cursor() { AfxEndWaitCursor(); }
+
+int CLauncherDlg::message_box(UINT text_id, UINT style, const std::wstring& insert) {
+  if (insert.empty()) return AfxMessageBox(text_id, style);
+  return AfxMessageBox(AfxFormatString(text_id, insert).c_str(), style);
+}
+
+bool CLauncherDlg::open_page(HWND owner, const std::wstring& target, int show) {
+  return ShellOpen(owner, target, show);
 }

@@ -8,16 +8,23 @@
 #include "framework/afx_controls.h"
 #include "framework/afx_dialog.h"
 #include "framework/afx_gdi.h"
-#include "framework/afx_thread.h"
-#include "launcher/stop_flag.h"
+#include "res/resource.h"
+#include "framework/afx_worker.h"
+#include "launcher/data_control.h"
+#include "launcher/workflow_window.h"
 
 #include <memory>
+#include <string>
 
-class CLauncherDlg : public CDialog {
+class CLauncherDlg : public CDialog, public workflow_window {
 public:
-  enum { IDD = 102 };
+  enum { IDD = IDD_LAUNCHER };
 
-  explicit CLauncherDlg(CWnd* parent = nullptr);
+  // `data` is the launcher's one inventory; `installer_options` the options
+  // the command line passes on to the installer; `quiet_mode` presses Install
+  // by itself. All three outlive the dialog.
+  CLauncherDlg(CDataControl& data, const std::wstring& installer_options, BOOL quiet_mode,
+               CWnd* parent = nullptr);
   // Raises both stop flags, waits up to 1 s for each worker and terminates
   // one that is still running.
   ~CLauncherDlg() override;
@@ -40,11 +47,30 @@ public:
   CStatic m_stVersion;
   CBrush m_brWhite;
   std::unique_ptr<CEasyProgress> m_pProgress;    // the current install's
-  std::unique_ptr<CWinThread> m_pInstallThread;  // not auto-deleted
-  std::unique_ptr<CWinThread> m_pManualThread;   // not auto-deleted
+  afx_worker m_installThread{m_bStopInstall, kThreadStopWaitMs};
+  afx_worker m_manualThread{m_bStopManual, kThreadStopWaitMs};
+
+  // What the workflows work on.
+  CDataControl& m_dataControl;
+  const std::wstring& m_strInstallerOptions;
+  const BOOL m_bQuietMode;
+
+  // workflow_window, for the workflows on their worker threads.
+  HWND owner() const override;
+  void enable_install(bool enable) override;
+  bool choose_folder_checked() const override;
+  void enable_guide(bool enable) override;
+  void show_wait_text(UINT text_id) override;
+  void hide_wait_text() override;
+  void begin_wait_cursor() override;
+  void end_wait_cursor() override;
+  int message_box(UINT text_id, UINT style, const std::wstring& insert) override;
+  bool open_page(HWND owner, const std::wstring& target, int show) override;
 
   // The timer that presses Install by itself on a quiet start.
   static constexpr UINT_PTR kQuietInstallTimer = 0x8014;
+  // How long the destructor waits for each worker before terminating it.
+  static constexpr DWORD kThreadStopWaitMs = 1000;
 
 protected:
   void DoDataExchange() override;
@@ -63,10 +89,7 @@ protected:
 private:
   void DestroyProgress();
   void GiveInstallTheShield();
-  BOOL StartThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop, AFX_THREADPROC procedure,
-                   const char* failure_line);
-  static BOOL StopThread(const std::unique_ptr<CWinThread>& thread, stop_flag& stop);
-  static void EndThread(std::unique_ptr<CWinThread>& thread, stop_flag& stop);
+  BOOL StartThread(afx_worker& thread, AFX_THREADPROC procedure, const char* failure_line);
 };
 
 // The workflows' thread bodies; the argument is the CLauncherDlg.

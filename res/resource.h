@@ -27,6 +27,10 @@
 #define IDC_READER 1002
 #define IDC_VERSION 1007
 
+// Controls of the progress dialog
+#define IDC_WAIT_TEXT 1003
+#define IDC_WAIT_PROGRESS 1005
+
 // String table (Japanese)
 #define IDS_SOCKETS_INIT_FAILED 103
 #define IDS_DOWNLOAD_FAILED_USE_LOCAL 104

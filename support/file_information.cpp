@@ -3,7 +3,7 @@
 #include "framework/afx_handle.h"
 #include "support/system_libraries.h"
 #include "support/text_utils.h"
-#include "update/md5.h"
+#include "support/md5.h"
 
 #include <cwchar>
 #include <cstring>

@@ -2,7 +2,7 @@
 // font), that it has no taskbar button, its white inside and blue frame, the
 // hidden progress bar, and the animation thread's start and end.
 #include "controls/easy_progress.h"
-#include "launcher/installer_execution.h"
+#include "support/windows_facts.h"
 #include "res/resource.h"
 #include "support/system_libraries.h"
 #include "tests/fixtures_window/window_test_support.h"

@@ -1,9 +1,9 @@
 // Starting the installer through the real shell under Wine, with the stand-in
 // installer that records how it was started; and ShellOpen, checked by the
 // recorder registered for PDF files and web addresses in this prefix.
-#include "app/launcher_app.h"
 #include "framework/afx_handle.h"
 #include "launcher/installer_execution.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 
@@ -92,8 +92,7 @@ protected:
     record_ = work_.path() + L"record.txt";
     ::SetEnvironmentVariableW(L"VELORA_SETUP_RECORD", record_.c_str());
     behave(L"exit 0");
-    theApp.m_strInstallerOptions.clear();
-    theApp.m_dataControl.ClearInstallerInfo();
+    window_.show_real_boxes = true;
   }
 
   static void behave(const wchar_t* behaviour) {
@@ -104,14 +103,17 @@ protected:
 
   // Runs the local installer as found in `location`, closing any message box.
   std::vector<shown_box> run_local(std::int32_t location, DWORD watch_ms = kWatchMs) {
-    theApp.m_dataControl.installer_info.location = location;
-    theApp.m_dataControl.installer_info.installer_path = installer_;
+    info_.location = location;
+    info_.installer_path = installer_;
     auto boxes = watch_message_boxes(watch_ms);
-    RunLocalInstaller();
+    RunLocalInstaller(info_, options_, window_);
     return boxes.get();
   }
 
   temp_folder work_{L"execution"};
+  installer_info info_;
+  std::wstring options_;
+  recording_window window_;
   std::wstring folder_;
   std::wstring installer_;
   std::wstring record_;
@@ -131,16 +133,14 @@ TEST_F(Execution, ParameterText) {
       {false, false, L"A=1 /qn", L"/v\"" + kFixed + L" SETUP_EASY_INSTALL=0 A=1 /qn\""},
   };
   for (const auto& c : cases) {
-    theApp.m_dataControl.installer_info.easy_install = c.easy_install;
-    theApp.m_strInstallerOptions = c.options;
-    EXPECT_EQ(BuildInstallerParameters(c.with_log), c.expected);
-    EXPECT_EQ(BuildInstallerParameters(c.with_log), c.expected) << "a second run joins the same";
-    EXPECT_EQ(theApp.m_strInstallerOptions, c.options);
+    const std::wstring options = c.options;
+    EXPECT_EQ(BuildInstallerParameters(c.easy_install, options, c.with_log), c.expected);
+    EXPECT_EQ(BuildInstallerParameters(c.easy_install, options, c.with_log), c.expected)
+        << "a second run joins the same";
+    EXPECT_EQ(options, c.options);
   }
   // An easy install from the cache ends in two double quotes.
-  theApp.m_strInstallerOptions.clear();
-  theApp.m_dataControl.installer_info.easy_install = true;
-  EXPECT_TRUE(ends_with(BuildInstallerParameters(true), L"instlog.txt\"\""));
+  EXPECT_TRUE(ends_with(BuildInstallerParameters(true, L"", true), L"instlog.txt\"\""));
 }
 
 TEST_F(Execution, CachedInstallerStartsInItsOwnFolderWithTheLogOption) {
@@ -155,8 +155,8 @@ TEST_F(Execution, CachedInstallerStartsInItsOwnFolderWithTheLogOption) {
 }
 
 TEST_F(Execution, InstallerBesideTheLauncherGetsNoLogAndOptionsPassThrough) {
-  theApp.m_strInstallerOptions = L"PROPERTY=\"a b\" /qn";
-  theApp.m_dataControl.installer_info.easy_install = false;
+  options_ = L"PROPERTY=\"a b\" /qn";
+  info_.easy_install = false;
   EXPECT_TRUE(run_local(installer_info::location_beside_launcher, 0).empty());
   EXPECT_TRUE(run_local(installer_info::location_beside_launcher, 0).empty());
   const auto started = records();
@@ -169,17 +169,17 @@ TEST_F(Execution, InstallerBesideTheLauncherGetsNoLogAndOptionsPassThrough) {
 
 TEST_F(Execution, NothingRunsWithoutAFoundInstaller) {
   EXPECT_TRUE(run_local(installer_info::location_none, 0).empty());
-  theApp.m_dataControl.installer_info.installer_path.clear();
-  theApp.m_dataControl.installer_info.location = installer_info::location_temp_cache;
-  RunLocalInstaller();
-  theApp.m_dataControl.installer_info.download_path.clear();
-  RunDownloadedInstaller();
+  info_.installer_path.clear();
+  info_.location = installer_info::location_temp_cache;
+  RunLocalInstaller(info_, options_, window_);
+  info_.download_path.clear();
+  RunDownloadedInstaller(info_, options_, window_);
   EXPECT_TRUE(records().empty());
 }
 
 TEST_F(Execution, DownloadedInstallerAlwaysGetsTheLogOption) {
-  theApp.m_dataControl.installer_info.download_path = installer_;
-  RunDownloadedInstaller();
+  info_.download_path = installer_;
+  RunDownloadedInstaller(info_, options_, window_);
   const auto started = records();
   ASSERT_EQ(started.size(), 1u);
   EXPECT_TRUE(ends_with(started[0].command_line, kLog + L"\"")) << started[0].command_line;
@@ -188,7 +188,7 @@ TEST_F(Execution, DownloadedInstallerAlwaysGetsTheLogOption) {
 TEST_F(Execution, InstallerThatKeepsRunningGivesWaitTimeoutAndNoMessage) {
   behave(L"run 8000");
   const DWORD start = ::GetTickCount();
-  EXPECT_EQ(ExecuteInstaller(installer_, BuildInstallerParameters(true)), installer_still_running);
+  EXPECT_EQ(ExecuteInstaller(installer_, BuildInstallerParameters(true, L"", true)), installer_still_running);
   const DWORD waited = ::GetTickCount() - start;
   EXPECT_GE(waited, 4900u);
   EXPECT_LT(waited, 7500u);

@@ -1,8 +1,8 @@
 // Finding the installer and the manual at hand, against real folders: the
 // temporary-folder cache (a real %TEMP% of the test's own) and the "vlr6setup"
 // folder beside the program.
-#include "app/launcher_app.h"
-#include "support/module_path.h"
+#include "launcher/data_control.h"
+#include "support/windows_facts.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>

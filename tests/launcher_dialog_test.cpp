@@ -6,7 +6,7 @@
 // Most tests run the dialog in this process, modal on a thread of its own (as
 // the launcher's main thread runs it), and inspect it from the test's thread;
 // the quiet start is also shown with copies of the launcher itself.
-#include "app/launcher_app.h"
+#include "framework/afx_app.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
 #include "support/system_libraries.h"
@@ -84,6 +84,7 @@ probe_dialog* g_probe = nullptr;  // the dialog of the dialog thread, for its CB
 // a few answers the test thread asks for.
 class probe_dialog : public CLauncherDlg {
 public:
+  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, options_, quiet) {}
   ~probe_dialog() override {
     if (old_thread) ::CloseHandle(old_thread);
   }
@@ -145,8 +146,8 @@ protected:
         return true;
       case kWorkerRunningMessage: {
         DWORD code = 0;
-        result = m_pInstallThread && ::GetExitCodeThread(m_pInstallThread->m_hThread, &code) &&
-                 code == STILL_ACTIVE;
+        CWinThread* thread = m_installThread.thread();
+        result = thread && ::GetExitCodeThread(thread->m_hThread, &code) && code == STILL_ACTIVE;
         return true;
       }
       case kKillQuietTimerMessage:
@@ -162,8 +163,12 @@ protected:
   }
 
 private:
+  static CDataControl data_;
+  static std::wstring options_;
   bool in_ok_ = false;
 };
+CDataControl probe_dialog::data_;
+std::wstring probe_dialog::options_;
 
 LRESULT CALLBACK watch_creation(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_CREATEWND && g_probe) {
@@ -178,8 +183,7 @@ LRESULT CALLBACK watch_creation(int code, WPARAM wparam, LPARAM lparam) {
 // launcher dialog, and destroys it there when it has ended.
 class dialog_runner {
 public:
-  explicit dialog_runner(bool quiet) {
-    theApp.m_bQuietMode = quiet ? TRUE : FALSE;
+  explicit dialog_runner(bool quiet) : quiet_(quiet) {
     thread_ = std::thread([this] { run(); });
   }
 
@@ -188,7 +192,6 @@ public:
     if (!finished_ && window_) ::SendMessageW(window_, kEndMessage, 0, 0);
     thread_.join();
     if (worker_) ::CloseHandle(worker_);
-    theApp.m_bQuietMode = FALSE;
   }
 
   // The dialog once initialised and visible; null on time-out. The probe is
@@ -227,12 +230,12 @@ public:
 
 private:
   void run() {
-    auto dialog = std::make_unique<probe_dialog>();
+    auto dialog = std::make_unique<probe_dialog>(quiet_ ? TRUE : FALSE);
     g_probe = dialog.get();
     const HHOOK hook = ::SetWindowsHookExW(WH_CBT, &watch_creation, nullptr, ::GetCurrentThreadId());
     probe_ = dialog.get();
     result_ = dialog->DoModal();
-    if (dialog->m_pInstallThread) worker_ = duplicate(dialog->m_pInstallThread->m_hThread);
+    if (CWinThread* thread = dialog->m_installThread.thread()) worker_ = duplicate(thread->m_hThread);
     const ULONGLONG start = ::GetTickCount64();
     dialog.reset();
     destroy_ms_ = ::GetTickCount64() - start;
@@ -241,6 +244,7 @@ private:
     finished_ = true;
   }
 
+  const bool quiet_;
   std::thread thread_;
   std::atomic<probe_dialog*> probe_{nullptr};
   HWND window_ = nullptr;
@@ -277,7 +281,6 @@ protected:
     record_ = work_.path() + L"record.txt";
     ::SetEnvironmentVariableW(L"VELORA_SETUP_RECORD", record_.c_str());
     ::SetEnvironmentVariableW(L"VELORA_SETUP_BEHAVIOUR", L"exit 0");
-    theApp.m_strInstallerOptions.clear();
   }
 
   void TearDown() override { ::SetEnvironmentVariableW(L"TEMP", saved_temp_.c_str()); }

@@ -1,5 +1,5 @@
 // MD5 of text and files, and its hexadecimal form.
-#include "update/md5.h"
+#include "support/md5.h"
 
 #include "framework/afx_handle.h"
 #include "support/text_utils.h"

@@ -1,4 +1,4 @@
-#include "update/md5.h"
+#include "support/md5.h"
 
 #include "framework/afx_handle.h"
 #include "support/text_utils.h"
