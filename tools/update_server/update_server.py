@@ -613,11 +613,11 @@ class Listener(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, name, app, ssl_context=None):
+    def __init__(self, name, app, ssl_context=None, port=0):
         self.name = name
         self.app = app
         self.ssl_context = ssl_context
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__(("127.0.0.1", port), Handler)
 
     def handle_error(self, request, client_address):
         # Clients that hang up mid-request are part of the tests, not faults.
@@ -678,6 +678,9 @@ def main(argv=None):
     parser.add_argument("--certs", help="certificate folder (made by make_certs.py if needed)")
     parser.add_argument("--proxy-user", help="user the proxy demands (no demand without it)")
     parser.add_argument("--proxy-password", default="", help="password the proxy demands")
+    parser.add_argument("--http-port", type=int, default=0,
+                        help="port of the origin (http) listener: the one a launcher built with "
+                             "this address asks for its manifest; the system's choice without it")
     parser.add_argument("--verbose", action="store_true", help="log each request to stderr")
     args = parser.parse_args(argv)
 
@@ -686,7 +689,11 @@ def main(argv=None):
     app = App(args.root, Recorder(args.record), Control(args.control),
               args.proxy_user, args.proxy_password, args.verbose)
 
-    listeners = [Listener("http", app), Listener("proxy", app)]
+    try:
+        origin = Listener("http", app, port=args.http_port)
+    except OSError as failure:
+        parser.error("cannot listen on 127.0.0.1:%d for http: %s" % (args.http_port, failure))
+    listeners = [origin, Listener("proxy", app)]
     if args.certs:
         certs = make_certs.make_certs(args.certs)
         for name in TLS_LISTENERS:

@@ -1,0 +1,170 @@
+#include "update/installer_downloader.h"
+
+#include "support/file_information.h"
+#include "support/path_utils.h"
+#include "support/system_log.h"
+#include "support/text_utils.h"
+#include "update/http_client.h"
+#include "update/update_server.h"
+#include "update/url_info.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char kSecureScheme[] = "https";
+const char kRootPath[] = "/";
+const char kMethodGet[] = "GET";
+const char kCacheControlHeader[] = "Cache-Control";
+const char kPragmaHeader[] = "Pragma";
+const char kNoCache[] = "no-cache";
+const wchar_t kTemporarySuffix[] = L".tmp";
+const wchar_t kWriteBinary[] = L"wb";
+constexpr DWORD kStatusOk = 200;
+constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+const char kManifestRequestLine[] = "get_data_by_wininet DownloadLtFile";
+const wchar_t kFileRequestLine[] = L"get_data_by_wininet DownloadFile %s \x21D2 %s";
+const char kResultLine[] = "get_data_by_wininet ret %d res %d.";
+const wchar_t kHashLine[] = L"get_data_by_wininet lt hash %s file hash %s.";
+const wchar_t kMoveLine[] = L"MoveFileEx(%s -> %s) ret %d err %d.";
+const wchar_t kHashMismatchLine[] = L"error: lt hash %s file hash %s.";
+
+struct file_closer {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using file_stream = std::unique_ptr<std::FILE, file_closer>;
+
+// A file whose digest could not be taken has an empty MD5 text, which never
+// counts as a match, not even with an empty expected text.
+bool same_md5_text(const std::wstring& expected, const std::wstring& actual) {
+  return !actual.empty() && _wcsicmp(expected.c_str(), actual.c_str()) == 0;
+}
+
+bool found_directory(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  const HANDLE search = ::FindFirstFileW(folder.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  ::FindClose(search);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The request every download sends: GET of the URL's path and query as URL
+// parsing leaves them (decoded, lower-cased), with the no-cache headers and
+// the proxy credentials this object remembered from its last success.
+http_request prepare_request(const std::string& url, const std::string& proxy_user,
+                                    const std::string& proxy_password) {
+  http_request request;
+  url_info parts;
+  parts.parse(url);
+  request.host = parts.host;
+  request.port = parts.port;
+  request.path = (!parts.path.empty() && parts.path.front() == '/') ? parts.path
+                                                                     : kRootPath + parts.path;
+  if (!parts.query.empty()) request.path += parts.query;
+  request.secure = parts.scheme == kSecureScheme;
+  request.method = kMethodGet;
+  if (!proxy_user.empty()) {
+    request.proxy_user = proxy_user;
+    request.proxy_password = proxy_password;
+  }
+  request.headers.emplace_back(kCacheControlHeader, kNoCache);
+  request.headers.emplace_back(kPragmaHeader, kNoCache);
+  return request;
+}
+
+}  // namespace
+
+CInstallerDownloader::CInstallerDownloader() = default;
+
+CInstallerDownloader::~CInstallerDownloader() = default;
+
+bool CInstallerDownloader::DownloadLtFile(HWND parent) {
+  new_major_released = false;
+  new_major_version.clear();
+  new_major_url.clear();
+  latest_md5.clear();
+  latest_url.clear();
+  latest_manual_md5.clear();
+  latest_manual_url.clear();
+
+  http_request request = prepare_request(kManifestUrl, proxy_user, proxy_password);
+  g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
+  DWORD status = 0;
+  std::string headers;
+  std::vector<char> body;
+  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
+  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
+                       static_cast<int>(status));
+  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
+
+  proxy_user = get_captured_proxy_user();
+  proxy_password = get_captured_proxy_password();
+  return ParseManifest(body);
+}
+
+bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
+                                        const std::wstring& destination,
+                                        const std::wstring& expected_md5) {
+  if (!CreateDirectoryTree(destination)) return false;
+
+  http_request request = prepare_request(wide_to_ansi(url), proxy_user, proxy_password);
+  g_system_log.write_w(my_system_log::level_trace, kFileRequestLine, url.c_str(), destination.c_str());
+  DWORD status = 0;
+  std::string headers;
+  std::vector<char> body;
+  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
+  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
+                       static_cast<int>(status));
+  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
+
+  proxy_user = get_captured_proxy_user();
+  proxy_password = get_captured_proxy_password();
+  if (body.empty()) return false;
+
+  const std::wstring temporary = destination + kTemporarySuffix;
+  {
+    file_stream file(_wfopen(temporary.c_str(), kWriteBinary));
+    if (!file) return false;
+    // A short write shows as a wrong MD5 text below.
+    std::fwrite(body.data(), 1, body.size(), file.get());
+  }
+  // The body is on disk: give its memory back before digesting.
+  std::vector<char>().swap(body);
+
+  file_information written;
+  written.Load(temporary);
+  const std::wstring actual_md5 = written.GetMd5();
+  g_system_log.write_w(my_system_log::level_milestone, kHashLine, expected_md5.c_str(),
+                       actual_md5.c_str());
+
+  if (!same_md5_text(expected_md5, actual_md5)) {
+    g_system_log.write_w(my_system_log::level_failure, kHashMismatchLine, expected_md5.c_str(),
+                         actual_md5.c_str());
+    ::DeleteFileW(temporary.c_str());
+    return false;
+  }
+  const BOOL moved = ::MoveFileExW(temporary.c_str(), destination.c_str(), kMoveFlags);
+  const DWORD error = ::GetLastError();
+  g_system_log.write_w(my_system_log::level_failure, kMoveLine, temporary.c_str(), destination.c_str(),
+                       moved ? 1 : 0, static_cast<int>(error));
+  return moved != FALSE;
+}
+
+bool CInstallerDownloader::CreateDirectoryTree(const std::wstring& path) {
+  const std::wstring folder = parent_directory(path);
+  if (folder.empty()) return false;
+  if (found_directory(folder)) return true;
+  if (::CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  switch (::GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+      return true;
+    case ERROR_PATH_NOT_FOUND:
+      break;
+    default:
+      return false;
+  }
+  if (!CreateDirectoryTree(parent_of_directory(folder))) return false;
+  return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+}

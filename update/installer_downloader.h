@@ -1,0 +1,63 @@
+#pragma once
+// The update-service client of one workflow run: it fetches the update
+// server's manifest (an ".lt" file) and keeps the newest installer's and
+// manual's MD5 texts and URLs and any newer-generation announcement; it
+// downloads a file next to its destination, verifies its MD5 text and only
+// then moves it into place.
+//
+// One object per run, used on the run's worker thread only.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class CInstallerDownloader {
+public:
+  CInstallerDownloader();
+  CInstallerDownloader(const CInstallerDownloader&) = delete;
+  CInstallerDownloader& operator=(const CInstallerDownloader&) = delete;
+  virtual ~CInstallerDownloader();
+
+  // Fetches the manifest from the build's update server and parses it for
+  // this system. True when the answer was 200 and the manifest names an
+  // installer for this system or a newer generation. The manifest values are
+  // reset first; the remembered proxy credentials are kept, and replaced by
+  // those in effect after a 200 answer. `parent` owns the credentials dialog.
+  bool DownloadLtFile(HWND parent);
+
+  // Downloads `url` to `destination` + ".tmp", compares its MD5 text with
+  // `expected_md5` (case-insensitively) and moves it over `destination`.
+  // True only when all of that succeeded. A file that fails the check is
+  // deleted and never reaches the destination; a failed move leaves the
+  // ".tmp" in place. Creates the destination's folder first.
+  bool DownloadFile(HWND parent, const std::wstring& url, const std::wstring& destination,
+                    const std::wstring& expected_md5);
+
+  // True when the folder that holds the file `path` exists or was made, with
+  // any missing folders above it, from the top down.
+  static bool CreateDirectoryTree(const std::wstring& path);
+
+  // Reads a manifest body for this system (Is64BitOS) / for a 64-bit or a
+  // 32-bit system. True when an installer line or a newer-generation line
+  // was accepted. Values are stored as the lines are read, so a false result
+  // may still leave values of a manual line or a short installer line.
+  bool ParseManifest(const std::vector<char>& body);
+  bool ParseManifest(const std::vector<char>& body, bool system_is_64bit);
+
+  std::wstring GetLatestMd5() const { return latest_md5; }
+  std::wstring GetLatestUrl() const { return latest_url; }
+  std::wstring GetNewMajorVersion() const { return new_major_version; }
+  std::wstring GetNewMajorUrl() const { return new_major_url; }
+  std::wstring GetLatestManualMd5() const { return latest_manual_md5; }
+  std::wstring GetLatestManualUrl() const { return latest_manual_url; }
+
+  bool new_major_released = false;  // a generation newer than 6 is announced
+  std::wstring new_major_version;
+  std::wstring new_major_url;
+  std::wstring latest_md5;          // the newest installer for this system
+  std::wstring latest_url;
+  std::wstring latest_manual_md5;   // the newest manual
+  std::wstring latest_manual_url;
+  std::string proxy_user;           // in effect after this object's last 200
+  std::string proxy_password;
+};
