@@ -31,6 +31,15 @@ std::wstring md5_text_of(const std::wstring& path) {
   return information.GetMd5();
 }
 
+// The MD5 text of a file that nobody can change until `hold` lets go of it.
+// A file that cannot be held (someone is writing it) gets no MD5 text, so it
+// never matches the manifest.
+std::wstring held_md5_text_of(const std::wstring& path, held_file& hold) {
+  hold = held_file(path);
+  if (!hold.IsHeld()) return std::wstring();
+  return md5_text_of(path);
+}
+
 std::wstring cached_installer() {
   return normalize_path(Is64BitOS() ? kCachedInstaller64 : kCachedInstaller32);
 }
@@ -46,7 +55,12 @@ CDataControl::CDataControl() {
 
 CDataControl::~CDataControl() = default;
 
-void CDataControl::ClearInstallerInfo() { installer_info = ::installer_info(); }
+void CDataControl::ClearInstallerInfo() {
+  installer_info = ::installer_info();
+  ReleaseInstallerHold();
+}
+
+void CDataControl::ReleaseInstallerHold() { installer_hold_.Release(); }
 
 void CDataControl::ClearManualInfo() { manual_info = ::manual_info(); }
 
@@ -64,7 +78,7 @@ void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
     installer_info.location = installer_info::location_beside_launcher;
   }
   installer_info.installer_path = candidate;
-  installer_info.installer_md5 = md5_text_of(candidate);
+  installer_info.installer_md5 = held_md5_text_of(candidate, installer_hold_);
 }
 
 void CDataControl::SetDownloadPath(const stop_flag* stop) {
@@ -76,7 +90,9 @@ void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
   if (stop_requested(stop)) return;
   installer_info.downloaded_md5.clear();
   const std::wstring& path = installer_info.download_path;
-  if (!path.empty() && found(path)) installer_info.downloaded_md5 = md5_text_of(path);
+  if (!path.empty() && found(path)) {
+    installer_info.downloaded_md5 = held_md5_text_of(path, installer_hold_);
+  }
 }
 
 void CDataControl::SearchLocalManual(const stop_flag* stop) {

@@ -3,6 +3,7 @@
 // installer and manual it found, with their MD5 texts, the values the
 // workflows copy from the update server's manifest, and where a download goes.
 #include "framework/afx_worker.h"
+#include "support/held_file.h"
 #include "support/windows_facts.h"
 
 #include <cstdint>
@@ -47,15 +48,26 @@ public:
   void ClearManualInfo();
 
   // The installer for this system: first in "%temp%\vlr6setup\", then in the
-  // "vlr6setup" folder beside the launcher.
+  // "vlr6setup" folder beside the launcher. The installer found is held
+  // (see held_file) before its MD5 text is taken.
   void SearchLocalInstaller(const stop_flag* stop);
   // Names the temporary-folder cache file a download goes to.
   void SetDownloadPath(const stop_flag* stop);
-  // The MD5 text of the file at download_path.
+  // The MD5 text of the file at download_path, held before it is taken.
   void InspectDownloadedInstaller(const stop_flag* stop);
+  // Lets go of the installer held by the last search or inspection, so that
+  // a download may replace it or the workflow delete it. Clearing the
+  // installer record does the same.
+  void ReleaseInstallerHold();
+  // Whether an installer is held now.
+  bool HoldsInstaller() const { return installer_hold_.IsHeld(); }
   // The PDF manual beside the launcher.
   void SearchLocalManual(const stop_flag* stop);
 
   ::installer_info installer_info;
   ::manual_info manual_info;
+
+private:
+  // Written only by the install workflow, like installer_info.
+  held_file installer_hold_;
 };

@@ -1,25 +1,139 @@
-// The install workflow, on its worker thread. It runs the installer at hand;
-// asking the update server for a newer one joins it together with the
-// update client's manifest and download steps.
+#include "launcher/install_workflow.h"
+
 #include "launcher/installer_execution.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
+#include "support/system_log.h"
+#include "update/installer_downloader.h"
+
+namespace {
+
+const wchar_t kDownloadBeginLine[] = L"begin installer download";
+const wchar_t kHashCheckLine[] = L"begin hash check";
+const wchar_t kDownloadEndLine[] = L"end download installer.";
+
+// MD5 texts are the same when equal but for the case of A to Z.
+bool same_md5_text(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+bool stopped(const install_run& run) { return run.stop.load() != 0; }
+
+// The steps between disabling and enabling the controls; returning ends the run.
+void install(install_run& run, CInstallerDownloader& downloader) {
+  installer_info& info = run.data.installer_info;
+  workflow_window& window = run.window;
+
+  window.show_wait_text(IDS_CHECKING_LATEST_INSTALLER);
+  run.data.ClearInstallerInfo();
+  if (window.choose_folder_checked()) info.easy_install = false;
+  if (stopped(run)) return;
+
+  run.data.SearchLocalInstaller(&run.stop);
+  if (stopped(run)) return;
+
+  if (!downloader.DownloadLtFile(window.owner())) {
+    window.hide_wait_text();
+    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    return;
+  }
+  info.latest_md5 = downloader.GetLatestMd5();
+  info.latest_url = downloader.GetLatestUrl();
+  info.new_major_released = downloader.new_major_released;
+  info.new_major_version = downloader.GetNewMajorVersion();
+  info.new_major_url = downloader.GetNewMajorUrl();
+  window.hide_wait_text();
+
+  if (ConfirmNewMajorVersion(info, window)) return;
+
+  if (info.location != installer_info::location_none &&
+      (info.latest_md5.empty() || same_md5_text(info.installer_md5, info.latest_md5))) {
+    RunLocalInstaller(info, run.installer_options, window);
+    return;
+  }
+
+  window.show_wait_text(IDS_DOWNLOADING_LATEST_INSTALLER);
+  g_system_log.write_w(my_system_log::level_milestone, kDownloadBeginLine);
+  if (stopped(run)) return;
+  run.data.SetDownloadPath(&run.stop);
+  // The download replaces a cached installer, which must not be held then.
+  if (info.location == installer_info::location_temp_cache) run.data.ReleaseInstallerHold();
+  if (!downloader.DownloadFile(window.owner(), info.latest_url, info.download_path, info.latest_md5)) {
+    window.hide_wait_text();
+    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    return;
+  }
+
+  g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
+  run.data.InspectDownloadedInstaller(&run.stop);
+  if (!same_md5_text(info.downloaded_md5, info.latest_md5)) {
+    window.hide_wait_text();
+    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    return;
+  }
+
+  window.hide_wait_text();
+  g_system_log.write_w(my_system_log::level_milestone, kDownloadEndLine);
+  if (!stopped(run)) RunDownloadedInstaller(info, run.installer_options, window);
+}
+
+}  // namespace
+
+void run_install_workflow(install_run& run) {
+  run.window.begin_wait_cursor();
+  {
+    CInstallerDownloader downloader;
+    run.window.enable_install(false);
+    install(run, downloader);
+    run.window.hide_wait_text();
+    // The installer has been started (or not): nobody needs it held now.
+    run.data.ReleaseInstallerHold();
+    run.window.enable_install(true);
+  }
+  run.window.end_wait_cursor();
+}
+
+bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window) {
+  if (!info.new_major_released) return false;
+  if (window.message_box(IDS_NEW_MAJOR_RELEASED_VERSION, MB_YESNO | MB_ICONINFORMATION,
+                         info.new_major_version) == IDYES) {
+    window.open_page(nullptr, info.new_major_url, SW_SHOWNORMAL);
+    return true;
+  }
+  return window.message_box(IDS_NEW_MAJOR_RELEASED_INSTALL_OLD, MB_YESNO | MB_ICONQUESTION) != IDYES;
+}
+
+void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_options,
+                              workflow_window& window) {
+  const installer_info& info = data.installer_info;
+  switch (info.location) {
+    case installer_info::location_none:
+      window.message_box(IDS_DOWNLOAD_FAILED_CANNOT_INSTALL, MB_OK | MB_ICONERROR);
+      return;
+    case installer_info::location_temp_cache:
+      // A cached installer is used only when it is the one the manifest names.
+      // One whose digest could not be taken never counts as that one.
+      if (!info.installer_md5.empty() && same_md5_text(info.installer_md5, info.latest_md5)) {
+        RunLocalInstaller(info, installer_options, window);
+      } else if (!info.latest_md5.empty()) {
+        window.message_box(IDS_DOWNLOAD_FAILED_CANNOT_INSTALL, MB_OK | MB_ICONERROR);
+      } else {
+        window.message_box(IDS_INSTALLER_INFO_FAILED, MB_OK | MB_ICONERROR);
+        data.ReleaseInstallerHold();
+        ::DeleteFileW(info.installer_path.c_str());
+      }
+      return;
+    default:
+      if (window.message_box(IDS_DOWNLOAD_FAILED_USE_LOCAL, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+        RunLocalInstaller(info, installer_options, window);
+      }
+      return;
+  }
+}
 
 UINT __cdecl launch_installer_proc(LPVOID parameter) {
   auto& dialog = *static_cast<CLauncherDlg*>(parameter);
-  workflow_window& window = dialog;
-  CDataControl& data = dialog.m_dataControl;
-
-  window.enable_install(false);
-  window.show_wait_text(IDS_CHECKING_LATEST_INSTALLER);
-  data.ClearInstallerInfo();
-  data.installer_info.easy_install = !window.choose_folder_checked();
-
-  data.SearchLocalInstaller(&dialog.m_bStopInstall);
-  window.hide_wait_text();
-  if (!dialog.m_bStopInstall) {
-    RunLocalInstaller(data.installer_info, dialog.m_strInstallerOptions, window);
-  }
-  window.enable_install(true);
+  install_run run{dialog, dialog.m_dataControl, dialog.m_strInstallerOptions, dialog.m_bStopInstall};
+  run_install_workflow(run);
   return 0;
 }

@@ -1,19 +1,66 @@
-// The manual workflow, on its worker thread: opens the manual beside the
-// launcher. Comparing it with the newest manual on the update server joins it
-// together with the update client's manifest step.
+#include "launcher/manual_workflow.h"
+
 #include "launcher/launcher_dlg.h"
+#include "launcher/launcher_pages.h"
+#include "res/resource.h"
+#include "update/installer_downloader.h"
+
+namespace {
+
+bool same_md5_text(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+bool stopped(const manual_run& run) { return run.stop.load() != 0; }
+
+// The steps between disabling and enabling the guide button.
+void open_manual(manual_run& run, CInstallerDownloader& downloader) {
+  manual_info& info = run.data.manual_info;
+  run.data.ClearManualInfo();
+  if (stopped(run)) return;
+  run.data.SearchLocalManual(&run.stop);
+  if (stopped(run)) return;
+
+  if (downloader.DownloadLtFile(run.window.owner())) {
+    info.latest_manual_md5 = downloader.GetLatestManualMd5();
+    info.latest_manual_url = downloader.GetLatestManualUrl();
+  }
+  if (info.location != manual_info::location_none &&
+      (info.latest_manual_md5.empty() || same_md5_text(info.manual_md5, info.latest_manual_md5))) {
+    OpenLocalManual(info, run.window);
+    return;
+  }
+
+  if (stopped(run)) return;
+  if (run.window.message_box(IDS_LATEST_MANUAL_PAGE, MB_YESNO | MB_ICONINFORMATION) == IDYES) {
+    OpenSupportPage(info, run.window);
+    return;
+  }
+  if (!stopped(run)) OpenLocalManual(info, run.window);
+}
+
+}  // namespace
+
+void run_manual_workflow(manual_run& run) {
+  CInstallerDownloader downloader;
+  run.window.enable_guide(false);
+  open_manual(run, downloader);
+  run.window.enable_guide(true);
+}
+
+void OpenSupportPage(const manual_info& info, workflow_window& window) {
+  window.open_page(nullptr, info.latest_manual_url.empty() ? kSupportPage : info.latest_manual_url,
+                   SW_SHOWNORMAL);
+}
+
+void OpenLocalManual(const manual_info& info, workflow_window& window) {
+  if (info.manual_path.empty()) return;
+  window.open_page(nullptr, info.manual_path, SW_SHOW);
+}
 
 UINT __cdecl launch_manual_proc(LPVOID parameter) {
   auto& dialog = *static_cast<CLauncherDlg*>(parameter);
-  workflow_window& window = dialog;
-  CDataControl& data = dialog.m_dataControl;
-
-  window.enable_guide(false);
-  data.ClearManualInfo();
-  data.SearchLocalManual(&dialog.m_bStopManual);
-  if (!dialog.m_bStopManual && data.manual_info.location == manual_info::location_beside_launcher) {
-    window.open_page(nullptr, data.manual_info.manual_path, SW_SHOW);
-  }
-  window.enable_guide(true);
+  manual_run run{dialog, dialog.m_dataControl, dialog.m_bStopManual};
+  run_manual_workflow(run);
   return 0;
 }

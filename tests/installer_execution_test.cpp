@@ -4,6 +4,7 @@
 #include "framework/afx_handle.h"
 #include "launcher/installer_execution.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/setup_records.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 
@@ -26,14 +27,6 @@ std::wstring tool(const wchar_t* relative) {
   return path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\" + relative;
 }
 
-std::wstring widen(const std::string& utf8) {
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
-  std::wstring text(static_cast<size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-  return text;
-}
-
 // What a message box of this process showed, closed with OK by this watcher.
 struct shown_box {
   std::wstring caption;
@@ -52,30 +45,6 @@ std::future<std::vector<shown_box>> watch_message_boxes(DWORD watch_ms) {
     }
     return boxes;
   });
-}
-
-struct start_record {
-  std::wstring command_line;
-  std::wstring working_folder;
-  std::wstring path;
-};
-
-std::vector<start_record> parse_records(const std::string& bytes) {
-  std::vector<start_record> records;
-  start_record current;
-  size_t start = 0, end;
-  while ((end = bytes.find("\r\n", start)) != std::string::npos) {
-    const std::string line = bytes.substr(start, end - start);
-    start = end + 2;
-    const size_t equals = line.find('=');
-    const std::string key = line.substr(0, equals);
-    const std::wstring value = equals == std::string::npos ? L"" : widen(line.substr(equals + 1));
-    if (key == "command_line") current.command_line = value;
-    if (key == "working_folder") current.working_folder = value;
-    if (key == "path") current.path = value;
-    if (line == "end") records.push_back(current);
-  }
-  return records;
 }
 
 bool ends_with(const std::wstring& text, const std::wstring& tail) {

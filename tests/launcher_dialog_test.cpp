@@ -13,6 +13,7 @@
 #include "tests/fixtures_window/window_test_support.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "tests/support/workflow_bench.h"
 #include "velora_version.h"
 
 #include <gtest/gtest.h>
@@ -281,6 +282,8 @@ protected:
     record_ = work_.path() + L"record.txt";
     ::SetEnvironmentVariableW(L"VELORA_SETUP_RECORD", record_.c_str());
     ::SetEnvironmentVariableW(L"VELORA_SETUP_BEHAVIOUR", L"exit 0");
+    // The update server names the installers these tests put at hand.
+    workflow_bench::serve_manifest_for_standins();
   }
 
   void TearDown() override { ::SetEnvironmentVariableW(L"TEMP", saved_temp_.c_str()); }
@@ -542,6 +545,7 @@ TEST_F(LauncherDialog, DestructionTerminatesAWorkerThatDoesNotStop) {
 // The launcher itself, started with "/q" beside its installer: Install is
 // pressed by itself shortly after the window opens.
 TEST(LauncherProgram, QuietStartRunsTheInstallerBesideIt) {
+  workflow_bench::serve_manifest_for_standins();
   temp_folder folder(L"launcher_quiet");
   temp_folder empty_temp(L"launcher_quiet_temp");
   const std::wstring launcher = folder.path() + L"vl6Launcher.exe";

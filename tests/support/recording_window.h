@@ -6,6 +6,7 @@
 #include "launcher/workflow_window.h"
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ public:
   bool show_real_boxes = false;  // AfxMessageBox instead of the script
   bool open_succeeds = true;     // what open_page answers
   std::wstring last_insert;      // the text given to the last box's "%s"
+  // Called with each call's line after it was recorded, on the workflow's thread.
+  std::function<void(const std::wstring&)> on_call;
 
   HWND owner() const override { return nullptr; }
   void enable_install(bool enable) override { record(enable ? L"install on" : L"install off"); }
@@ -51,7 +54,6 @@ public:
     int answer = IDOK;
     {
       std::lock_guard<std::mutex> hold(lock_);
-      calls_.push_back(L"box " + std::to_wstring(text_id));
       boxes_.push_back(text_id);
       last_insert = insert;
       if (!show_real_boxes && !answers_.empty()) {
@@ -59,21 +61,27 @@ public:
         answers_.pop_front();
       }
     }
+    record(L"box " + std::to_wstring(text_id));
     if (show_real_boxes) return AfxMessageBox(text_id, style);
     return answer;
   }
 
   bool open_page(HWND, const std::wstring& target, int show) override {
-    std::lock_guard<std::mutex> hold(lock_);
-    calls_.push_back(L"open " + target + L" " + std::to_wstring(show));
-    opened_.push_back(target);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      opened_.push_back(target);
+    }
+    record(L"open " + target + L" " + std::to_wstring(show));
     return open_succeeds;
   }
 
 private:
   void record(const std::wstring& call) {
-    std::lock_guard<std::mutex> hold(lock_);
-    calls_.push_back(call);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      calls_.push_back(call);
+    }
+    if (on_call) on_call(call);
   }
 
   mutable std::mutex lock_;

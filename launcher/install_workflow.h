@@ -1,0 +1,33 @@
+#pragma once
+// The install workflow: which installer runs (the one at hand, or the newest
+// one downloaded and verified), what the user is told, and what happens when
+// the manifest or the download cannot be had. Plain logic over the window
+// interface, so that it runs the same on the dialog's worker thread and in
+// tests without a window.
+#include "framework/afx_worker.h"
+#include "launcher/data_control.h"
+#include "launcher/workflow_window.h"
+
+#include <string>
+
+// What one run of the install workflow works on.
+struct install_run {
+  workflow_window& window;
+  CDataControl& data;                   // only installer_info is written
+  const std::wstring& installer_options;  // passed on to the installer
+  const stop_flag& stop;                // raised when the dialog goes away
+};
+
+// The whole run, from disabling Install to enabling it again.
+void run_install_workflow(install_run& run);
+
+// Tells the user of a newer product generation the manifest announced. True
+// when the install is to stop (the user opened its page, or declined the
+// old generation); false when there is no announcement or the user goes on.
+bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window);
+
+// After the newest installer could not be had: decides by where the installer
+// at hand came from whether it is used, asking the user where that calls for
+// it. Deletes a cached installer when no manifest could be read.
+void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_options,
+                              workflow_window& window);

@@ -1,0 +1,22 @@
+#pragma once
+// The guide button's workflow: the manual at hand when it is the newest one,
+// otherwise the offer of the vendor's page with the newest manual.
+#include "framework/afx_worker.h"
+#include "launcher/data_control.h"
+#include "launcher/workflow_window.h"
+
+// What one run of the manual workflow works on.
+struct manual_run {
+  workflow_window& window;
+  CDataControl& data;     // only manual_info is written
+  const stop_flag& stop;  // raised when the dialog goes away
+};
+
+// The whole run, from disabling the guide button to enabling it again.
+void run_manual_workflow(manual_run& run);
+
+// Opens the manifest's manual page, or the vendor's support page when the
+// manifest named none.
+void OpenSupportPage(const manual_info& info, workflow_window& window);
+// Opens the manual at hand; nothing happens without one.
+void OpenLocalManual(const manual_info& info, workflow_window& window);

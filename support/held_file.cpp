@@ -1,0 +1,5 @@
+#include "support/held_file.h"
+
+held_file::held_file(const std::wstring& path)
+    : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}

@@ -1,0 +1,335 @@
+// The install workflow's decisions, run without a window against the local
+// update server, the stand-in installer and real folders: which installer
+// runs, which messages show, what is downloaded, kept or deleted.
+#include "launcher/install_workflow.h"
+#include "res/resource.h"
+#include "support/system_log.h"
+#include "support/windows_facts.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/workflow_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using build = workflow_bench::installer_build;
+
+const std::wstring kLogOption = L" /L*v \".\\instlog.txt\"";
+const char kNewerGenerationLine[] = "both 7.0.0.1 - http://www.camberly.co.jp/velora7/\r\n";
+const wchar_t kNewerGenerationPage[] = L"http://www.camberly.co.jp/velora7/";
+
+enum class at_hand { nothing, beside_older, beside_newer, cached_older, cached_newer };
+enum class manifest { newest, newest_upper_case, missing, generation_only, with_generation, wrong_md5 };
+enum class started { nothing, beside, cache };
+enum class cache_after { absent, older, newer };
+
+struct install_case {
+  const char* name;
+  at_hand local;
+  manifest served;
+  const char* download_rule;  // JSON rule for the installer's download, or null
+  std::vector<int> answers;   // to the message boxes, in order
+  std::vector<UINT> boxes;
+  started runs;
+  bool with_log_option;
+  int downloads;              // requests for the installer
+  cache_after cache;
+};
+
+std::ostream& operator<<(std::ostream& out, const install_case& c) { return out << c.name; }
+
+class InstallWorkflowBase : public ::testing::Test {
+protected:
+  void prepare(const install_case& c) {
+    switch (c.local) {
+      case at_hand::nothing: break;
+      case at_hand::beside_older: bench_.put_beside(build::older); break;
+      case at_hand::beside_newer: bench_.put_beside(build::newer); break;
+      case at_hand::cached_older: bench_.put_cached(build::older); break;
+      case at_hand::cached_newer: bench_.put_cached(build::newer); break;
+    }
+    std::string text = bench_.manifest_for_newer();
+    switch (c.served) {
+      case manifest::newest: break;
+      case manifest::newest_upper_case: {
+        const std::string md5 = bench_.md5_of(build::newer);
+        std::string upper = md5;
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        text.replace(text.find(md5), md5.size(), upper);
+        break;
+      }
+      case manifest::missing: text.clear(); break;
+      case manifest::generation_only: text = std::string("header\r\n") + kNewerGenerationLine; break;
+      case manifest::with_generation: text += kNewerGenerationLine; break;
+      case manifest::wrong_md5: {
+        const std::string md5 = bench_.md5_of(build::newer);
+        text.replace(text.find(md5), md5.size(), std::string(32, 'f'));
+        break;
+      }
+    }
+    if (!text.empty()) bench_.serve_manifest(text);
+    if (c.download_rule) {
+      const std::wstring wide_name = workflow_bench::installer_name();
+      const std::string path = "/download/" + std::string(wide_name.begin(), wide_name.end());
+      workflow_bench::rules("{\"" + path + "\": " + c.download_rule + "}");
+    }
+  }
+
+  void run(std::initializer_list<int> answers = {}) {
+    window_.answer(answers);
+    install_run run{window_, data_, options_, stop_};
+    run_install_workflow(run);
+  }
+
+  static int downloads() {
+    const std::wstring wide_name = workflow_bench::installer_name();
+    return workflow_bench::requests_for("/download/" + std::string(wide_name.begin(), wide_name.end()));
+  }
+
+  workflow_bench bench_;
+  recording_window window_;
+  CDataControl data_;
+  std::wstring options_;
+  stop_flag stop_{0};
+};
+
+class InstallWorkflow : public InstallWorkflowBase, public ::testing::WithParamInterface<install_case> {};
+class InstallWorkflowRun : public InstallWorkflowBase {};
+
+TEST_P(InstallWorkflow, Outcome) {
+  const install_case& c = GetParam();
+  prepare(c);
+  window_.answer({});
+  for (int answer : c.answers) window_.answer({answer});
+  {
+    install_run run{window_, data_, options_, stop_};
+    run_install_workflow(run);
+  }
+
+  EXPECT_EQ(window_.boxes(), c.boxes);
+  const auto starts = bench_.starts();
+  if (c.runs == started::nothing) {
+    EXPECT_TRUE(starts.empty());
+  } else {
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].path, c.runs == started::beside ? bench_.beside_installer() : bench_.cached_installer());
+    const std::wstring& line = starts[0].command_line;
+    EXPECT_EQ(line.find(kLogOption) != std::wstring::npos, c.with_log_option) << line;
+  }
+  EXPECT_EQ(downloads(), c.downloads);
+  switch (c.cache) {
+    case cache_after::absent: EXPECT_FALSE(file_exists(bench_.cached_installer())); break;
+    case cache_after::older: EXPECT_EQ(read_file(bench_.cached_installer()), bench_.bytes_of(build::older)); break;
+    case cache_after::newer: EXPECT_EQ(read_file(bench_.cached_installer()), bench_.bytes_of(build::newer)); break;
+  }
+  EXPECT_FALSE(file_exists(bench_.cached_installer() + L".tmp"));
+
+  // Every way out leaves the window as it found it.
+  const auto calls = window_.calls();
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls.front(), L"cursor wait");
+  EXPECT_EQ(calls[1], L"install off");
+  EXPECT_EQ(calls[2], L"wait " + std::to_wstring(IDS_CHECKING_LATEST_INSTALLER));
+  EXPECT_EQ(calls[calls.size() - 3], L"wait hidden");
+  EXPECT_EQ(calls[calls.size() - 2], L"install on");
+  EXPECT_EQ(calls.back(), L"cursor arrow");
+  EXPECT_FALSE(data_.HoldsInstaller());
+}
+
+const char kCut[] = "{\"cut_after\": 4096}";
+const char kNotFound[] = "{\"status\": 404}";
+const char kServerError[] = "{\"status\": 500}";
+const char kEmpty[] = "{\"empty_body\": true}";
+const char kHtmlPage[] = "{\"body\": \"<html><body>maintenance</body></html>\", \"content_type\": \"text/html\"}";
+const char kSlow[] = "{\"delay_headers\": 2, \"trickle_bytes\": 65536, \"trickle_interval\": 0.05}";
+
+constexpr UINT k104 = IDS_DOWNLOAD_FAILED_USE_LOCAL;
+constexpr UINT k105 = IDS_DOWNLOAD_FAILED_CANNOT_INSTALL;
+constexpr UINT k106 = IDS_NEW_MAJOR_RELEASED_VERSION;
+constexpr UINT k107 = IDS_NEW_MAJOR_RELEASED_INSTALL_OLD;
+constexpr UINT k115 = IDS_INSTALLER_INFO_FAILED;
+
+// After the manifest was read: the installer at hand runs when it is the
+// newest; otherwise the newest is downloaded, verified and run.
+INSTANTIATE_TEST_SUITE_P(Decision, InstallWorkflow, ::testing::Values(
+    install_case{"NothingAtHandDownloads", at_hand::nothing, manifest::newest, nullptr, {}, {},
+                 started::cache, true, 1, cache_after::newer},
+    install_case{"BesideAndNewestRunsWithoutLog", at_hand::beside_newer, manifest::newest, nullptr, {}, {},
+                 started::beside, false, 0, cache_after::absent},
+    install_case{"CachedAndNewestInOtherCaseRunsWithoutDownload", at_hand::cached_newer,
+                 manifest::newest_upper_case, nullptr, {}, {}, started::cache, true, 0, cache_after::newer},
+    install_case{"BesideButOlderDownloads", at_hand::beside_older, manifest::newest, nullptr, {}, {},
+                 started::cache, true, 1, cache_after::newer},
+    install_case{"CachedButOlderIsReplaced", at_hand::cached_older, manifest::newest, nullptr, {}, {},
+                 started::cache, true, 1, cache_after::newer},
+    install_case{"GenerationOnlyRunsBesideWithoutComparing", at_hand::beside_older,
+                 manifest::generation_only, nullptr, {IDNO, IDYES}, {k106, k107}, started::beside, false,
+                 0, cache_after::absent},
+    install_case{"GenerationOnlyAndNothingAtHandFails", at_hand::nothing, manifest::generation_only,
+                 nullptr, {IDNO, IDYES}, {k106, k107, k105}, started::nothing, false, 0,
+                 cache_after::absent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A newer product generation: Yes opens its page and installs nothing.
+INSTANTIATE_TEST_SUITE_P(NewerGeneration, InstallWorkflow, ::testing::Values(
+    install_case{"YesOpensItsPage", at_hand::beside_older, manifest::with_generation, nullptr, {IDYES},
+                 {k106}, started::nothing, false, 0, cache_after::absent},
+    install_case{"NoThenNoInstallsNothing", at_hand::beside_older, manifest::with_generation, nullptr,
+                 {IDNO, IDNO}, {k106, k107}, started::nothing, false, 0, cache_after::absent},
+    install_case{"NoThenYesGoesOn", at_hand::beside_older, manifest::with_generation, nullptr,
+                 {IDNO, IDYES}, {k106, k107}, started::cache, true, 1, cache_after::newer}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The manifest cannot be had.
+INSTANTIATE_TEST_SUITE_P(NoManifest, InstallWorkflow, ::testing::Values(
+    install_case{"NothingAtHand", at_hand::nothing, manifest::missing, nullptr, {}, {k105},
+                 started::nothing, false, 0, cache_after::absent},
+    install_case{"BesideYesRunsIt", at_hand::beside_older, manifest::missing, nullptr, {IDYES}, {k104},
+                 started::beside, false, 0, cache_after::absent},
+    install_case{"BesideNoDoesNothing", at_hand::beside_older, manifest::missing, nullptr, {IDNO},
+                 {k104}, started::nothing, false, 0, cache_after::absent},
+    install_case{"CachedIsDeleted", at_hand::cached_older, manifest::missing, nullptr, {}, {k115},
+                 started::nothing, false, 0, cache_after::absent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The download fails or brings the wrong bytes: a good installer is kept.
+INSTANTIATE_TEST_SUITE_P(DownloadFails, InstallWorkflow, ::testing::Values(
+    install_case{"NothingAtHandCut", at_hand::nothing, manifest::newest, kCut, {}, {k105},
+                 started::nothing, false, 1, cache_after::absent},
+    install_case{"BesideCutYesRunsIt", at_hand::beside_older, manifest::newest, kCut, {IDYES}, {k104},
+                 started::beside, false, 1, cache_after::absent},
+    install_case{"CachedNotFound", at_hand::cached_older, manifest::newest, kNotFound, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"CachedServerError", at_hand::cached_older, manifest::newest, kServerError, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"CachedEmptyBody", at_hand::cached_older, manifest::newest, kEmpty, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"CachedHtmlPage", at_hand::cached_older, manifest::newest, kHtmlPage, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"CachedCut", at_hand::cached_older, manifest::newest, kCut, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"CachedWrongDigest", at_hand::cached_older, manifest::wrong_md5, nullptr, {}, {k105},
+                 started::nothing, false, 1, cache_after::older},
+    install_case{"SlowButWhole", at_hand::cached_older, manifest::newest, kSlow, {}, {},
+                 started::cache, true, 1, cache_after::newer}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(InstallWorkflowRun, DownloadShowsBothTextsAndLogsItsMilestonesInOrder) {
+  const std::wstring log = launcher_directory() + L"system.log";
+  ::DeleteFileW(log.c_str());
+  {
+    log_switch_files switches(true, false);
+    ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
+  }
+  bench_.serve_manifest(bench_.manifest_for_newer());
+  run();
+
+  const auto calls = window_.calls();
+  const auto at = [&](const std::wstring& call) { return std::find(calls.begin(), calls.end(), call) - calls.begin(); };
+  EXPECT_LT(at(L"wait " + std::to_wstring(IDS_CHECKING_LATEST_INSTALLER)),
+            at(L"wait " + std::to_wstring(IDS_DOWNLOADING_LATEST_INSTALLER)));
+  EXPECT_LT(at(L"wait " + std::to_wstring(IDS_DOWNLOADING_LATEST_INSTALLER)), static_cast<long>(calls.size()));
+
+  const std::string text = read_file(log);
+  const size_t begin = text.find("begin installer download");
+  const size_t check = text.find("begin hash check");
+  const size_t end = text.find("end download installer.");
+  EXPECT_NE(begin, std::string::npos) << text;
+  EXPECT_LT(begin, check) << text;
+  EXPECT_LT(check, end) << text;
+  EXPECT_EQ(bench_.starts().size(), 1u);
+  g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
+  ::DeleteFileW(log.c_str());
+}
+
+TEST_F(InstallWorkflowRun, CheckBoxAndOptionsReachTheInstaller) {
+  bench_.put_beside(build::newer);
+  bench_.serve_manifest(bench_.manifest_for_newer());
+  window_.checked = true;
+  options_ = L"/qn";
+  run();
+  const auto starts = bench_.starts();
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_NE(starts[0].command_line.find(L" SETUP_EASY_INSTALL=0 /qn\""), std::wstring::npos)
+      << starts[0].command_line;
+}
+
+TEST_F(InstallWorkflowRun, NewerGenerationBoxShowsItsVersionAndOpensItsPage) {
+  bench_.serve_manifest(bench_.manifest_for_newer(kNewerGenerationLine));
+  run({IDYES});
+  EXPECT_EQ(window_.last_insert, L"7.0.0.1");
+  EXPECT_EQ(window_.opened(), std::vector<std::wstring>{kNewerGenerationPage});
+}
+
+TEST_F(InstallWorkflowRun, StopRequestEndsTheRunBeforeAnyStep) {
+  bench_.put_beside(build::newer);
+  bench_.serve_manifest(bench_.manifest_for_newer());
+  stop_ = 1;
+  run();
+  EXPECT_TRUE(bench_.starts().empty());
+  EXPECT_EQ(workflow_bench::requests_for("/launcher/installer6.lt"), 0);
+  EXPECT_EQ(window_.calls().back(), L"cursor arrow");
+}
+
+// Between taking an installer's MD5 text and starting it, nobody can change
+// the file: writes, renames and deletes by others fail until the start.
+TEST_F(InstallWorkflowRun, VerifiedInstallerCannotBeSwappedBeforeItStarts) {
+  for (bool cached : {true, false}) {
+    SCOPED_TRACE(cached ? "cached installer" : "downloaded installer");
+    if (cached) bench_.put_cached(build::newer);
+    else ::DeleteFileW(bench_.cached_installer().c_str());
+    bench_.serve_manifest(bench_.manifest_for_newer());
+    recording_window window;
+    std::vector<DWORD> errors;
+    window.on_call = [&](const std::wstring& call) {
+      if (call != L"wait hidden" || !errors.empty()) return;
+      if (!cached && !file_exists(bench_.cached_installer())) return;  // not downloaded yet
+      const std::wstring target = bench_.cached_installer();
+      HANDLE writer = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+      errors.push_back(writer == INVALID_HANDLE_VALUE ? ::GetLastError() : 0);
+      if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+      errors.push_back(::DeleteFileW(target.c_str()) ? 0 : ::GetLastError());
+      write_file(target + L".evil", "MZ not the installer");
+      errors.push_back(::MoveFileExW((target + L".evil").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+                           ? 0 : ::GetLastError());
+    };
+    install_run run{window, data_, options_, stop_};
+    run_install_workflow(run);
+
+    // Writing and deleting meet the sharing rule; replacing by a move is
+    // refused as a sharing violation or, under Wine, as access denied.
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0], static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(errors[1], static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(errors[2] == ERROR_SHARING_VIOLATION || errors[2] == ERROR_ACCESS_DENIED) << errors[2];
+    EXPECT_EQ(read_file(bench_.cached_installer()), bench_.bytes_of(build::newer));
+    ::DeleteFileW((bench_.cached_installer() + L".evil").c_str());
+  }
+  EXPECT_EQ(bench_.starts().size(), 2u);
+}
+
+// A user whose temporary folder has a name outside code page 932.
+TEST(InstallWorkflowProfile, FolderOutsideTheCodePageDownloadsVerifiesAndStarts) {
+  workflow_bench bench(L"Jos\u00e9-\u00e9 \u0e01");
+  bench.serve_manifest(bench.manifest_for_newer());
+  recording_window window;
+  CDataControl data;
+  std::wstring options;
+  stop_flag stop{0};
+  install_run run{window, data, options, stop};
+  run_install_workflow(run);
+  EXPECT_TRUE(window.boxes().empty());
+  EXPECT_EQ(read_file(bench.cached_installer()), bench.bytes_of(workflow_bench::newer));
+  const auto starts = bench.starts();
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].path, bench.cached_installer());
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The guide button's workflow without a window, against the local update
+// server: which manual or page opens, and when the user is asked.
+#include "launcher/launcher_pages.h"
+#include "launcher/manual_workflow.h"
+#include "res/resource.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/workflow_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kManual[] = "%PDF-1.4\n% Velora manual 6.0.1\n";
+const char kOtherManual[] = "%PDF-1.4\n% Velora manual 6.0.2\n";
+const char kManualPage[] = "http://www.camberly.co.jp/velora/manual6/";
+
+enum class manual_at_hand { none, same, other };
+enum class manifest { same_manual, same_manual_upper_case, other_manual, no_manual_line, missing };
+enum class opens { nothing, local_pdf, manual_page, support_page };
+
+struct manual_case {
+  const char* name;
+  manual_at_hand local;
+  manifest served;
+  int answer;  // to message 112, when it shows
+  bool asks;
+  opens result;
+};
+
+std::ostream& operator<<(std::ostream& out, const manual_case& c) { return out << c.name; }
+
+class ManualWorkflow : public ::testing::TestWithParam<manual_case> {
+protected:
+  std::string manifest_text(manifest served) {
+    std::string text = bench_.manifest_for_newer();
+    std::string md5 = workflow_bench::md5_of_bytes(served == manifest::other_manual ? kOtherManual : kManual);
+    if (served == manifest::same_manual_upper_case) std::transform(md5.begin(), md5.end(), md5.begin(), ::toupper);
+    switch (served) {
+      case manifest::missing: return "";
+      case manifest::no_manual_line: return text;
+      default: return text + "both manual " + md5 + " " + kManualPage + "\r\n";
+    }
+  }
+
+  workflow_bench bench_;
+  recording_window window_;
+  CDataControl data_;
+  stop_flag stop_{0};
+};
+
+TEST_P(ManualWorkflow, Outcome) {
+  const manual_case& c = GetParam();
+  if (c.local == manual_at_hand::same) bench_.put_manual(kManual);
+  if (c.local == manual_at_hand::other) bench_.put_manual(kOtherManual);
+  const std::string text = manifest_text(c.served);
+  if (!text.empty()) bench_.serve_manifest(text);
+  window_.answer({c.answer});
+
+  manual_run run{window_, data_, stop_};
+  run_manual_workflow(run);
+
+  EXPECT_EQ(window_.boxes(), c.asks ? std::vector<UINT>{IDS_LATEST_MANUAL_PAGE} : std::vector<UINT>{});
+  std::vector<std::wstring> expected;
+  switch (c.result) {
+    case opens::nothing: break;
+    case opens::local_pdf: expected = {bench_.beside_manual()}; break;
+    case opens::manual_page: expected = {std::wstring(kManualPage, kManualPage + std::strlen(kManualPage))}; break;
+    case opens::support_page: expected = {kSupportPage}; break;
+  }
+  EXPECT_EQ(window_.opened(), expected);
+  const auto calls = window_.calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls.front(), L"guide off");
+  EXPECT_EQ(calls.back(), L"guide on");
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, ManualWorkflow, ::testing::Values(
+    manual_case{"LocalAndNoManifestOpensAtOnce", manual_at_hand::same, manifest::missing, IDYES, false, opens::local_pdf},
+    manual_case{"LocalAndNoManualLineOpensAtOnce", manual_at_hand::same, manifest::no_manual_line, IDYES, false, opens::local_pdf},
+    manual_case{"LocalMatchingOpens", manual_at_hand::same, manifest::same_manual, IDYES, false, opens::local_pdf},
+    manual_case{"LocalMatchingInUpperCaseOpens", manual_at_hand::same, manifest::same_manual_upper_case, IDYES, false, opens::local_pdf},
+    manual_case{"LocalDiffersYesOpensThePage", manual_at_hand::other, manifest::same_manual, IDYES, true, opens::manual_page},
+    manual_case{"LocalDiffersNoOpensTheLocalPdf", manual_at_hand::other, manifest::same_manual, IDNO, true, opens::local_pdf},
+    manual_case{"NoneYesOpensThePage", manual_at_hand::none, manifest::same_manual, IDYES, true, opens::manual_page},
+    manual_case{"NoneAndNoManifestYesOpensSupport", manual_at_hand::none, manifest::missing, IDYES, true, opens::support_page},
+    manual_case{"NoneNoDoesNothing", manual_at_hand::none, manifest::missing, IDNO, true, opens::nothing}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ManualWorkflowStop, StopRequestOpensNothing) {
+  workflow_bench bench;
+  bench.put_manual(kManual);
+  recording_window window;
+  CDataControl data;
+  stop_flag stop{1};
+  manual_run run{window, data, stop};
+  run_manual_workflow(run);
+  EXPECT_TRUE(window.opened().empty());
+  EXPECT_EQ(window.calls(), (std::vector<std::wstring>{L"guide off", L"guide on"}));
+}
+
+}  // namespace
