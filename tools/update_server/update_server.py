@@ -609,6 +609,10 @@ class Handler(BaseHTTPRequestHandler):
                 target.sendall(data)
 
 
+# How long a fixed origin port that is in use is waited for.
+PORT_WAIT_SECONDS = 180
+
+
 class Listener(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -689,10 +693,19 @@ def main(argv=None):
     app = App(args.root, Recorder(args.record), Control(args.control),
               args.proxy_user, args.proxy_password, args.verbose)
 
-    try:
-        origin = Listener("http", app, port=args.http_port)
-    except OSError as failure:
-        parser.error("cannot listen on 127.0.0.1:%d for http: %s" % (args.http_port, failure))
+    # A fixed port may still be held by another run's server (the demo and a
+    # test run share one): wait a while for it rather than fail at once.
+    origin = None
+    for attempt in range(PORT_WAIT_SECONDS * 2):
+        try:
+            origin = Listener("http", app, port=args.http_port)
+            break
+        except OSError as failure:
+            if args.http_port == 0 or attempt == PORT_WAIT_SECONDS * 2 - 1:
+                parser.error("cannot listen on 127.0.0.1:%d for http: %s" % (args.http_port, failure))
+            if attempt == 0:
+                sys.stderr.write("update_server: port %d is in use; waiting for it\n" % args.http_port)
+            time.sleep(0.5)
     listeners = [origin, Listener("proxy", app)]
     if args.certs:
         certs = make_certs.make_certs(args.certs)

@@ -1,6 +1,10 @@
 // Small window helper for the demo and screenshots, run under Wine:
-//   wintool wait-window CLASS TIMEOUT_MS   waits for a visible window of CLASS
+//   wintool wait-window CLASS TIMEOUT_MS [CHILD_ID]
+//       waits for a visible window of CLASS (with a child control CHILD_ID
+//       whose text is not empty, when given) and prints its screen
+//       rectangle as "LEFT TOP WIDTH HEIGHT"
 //   wintool close-window CLASS            asks every window of CLASS to close
+//   wintool is-enabled CLASS CONTROL_ID   exit 0 when that control is enabled
 // Exit code 0 on success, 1 when no such window was found in time, 2 on misuse.
 #include <windows.h>
 
@@ -12,22 +16,27 @@ namespace {
 
 struct search {
   const wchar_t* class_name;
+  int child_id;  // 0: any window of the class
   HWND found;
 };
+
+bool has_text(HWND window) { return ::GetWindowTextLengthW(window) > 0; }
 
 BOOL CALLBACK find_visible(HWND window, LPARAM context) {
   auto* s = reinterpret_cast<search*>(context);
   wchar_t name[256] = {};
   ::GetClassNameW(window, name, 255);
-  if (std::wcscmp(name, s->class_name) == 0 && ::IsWindowVisible(window)) {
-    s->found = window;
-    return FALSE;
+  if (std::wcscmp(name, s->class_name) != 0 || !::IsWindowVisible(window)) return TRUE;
+  if (s->child_id != 0) {
+    const HWND child = ::GetDlgItem(window, s->child_id);
+    if (!child || !has_text(child)) return TRUE;
   }
-  return TRUE;
+  s->found = window;
+  return FALSE;
 }
 
-HWND find_window(const wchar_t* class_name) {
-  search s{class_name, nullptr};
+HWND find_window(const wchar_t* class_name, int child_id = 0) {
+  search s{class_name, child_id, nullptr};
   ::EnumWindows(&find_visible, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
@@ -37,9 +46,16 @@ HWND find_window(const wchar_t* class_name) {
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 4 && std::wcscmp(argv[1], L"wait-window") == 0) {
     const DWORD timeout = static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10));
+    const int child_id = argc >= 5 ? static_cast<int>(std::wcstol(argv[4], nullptr, 10)) : 0;
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < timeout) {
-      if (find_window(argv[2])) return 0;
+      if (HWND window = find_window(argv[2], child_id)) {
+        RECT rect{};
+        ::GetWindowRect(window, &rect);
+        std::wprintf(L"%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top);
+        return 0;
+      }
       ::Sleep(50);
     }
     return 1;
@@ -54,6 +70,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     return closed > 0 ? 0 : 1;
   }
-  std::fwprintf(stderr, L"usage: wintool wait-window CLASS TIMEOUT_MS | close-window CLASS\n");
+  if (argc >= 4 && std::wcscmp(argv[1], L"is-enabled") == 0) {
+    const HWND window = find_window(argv[2]);
+    const HWND control = window ? ::GetDlgItem(window, static_cast<int>(std::wcstol(argv[3], nullptr, 10)))
+                                : nullptr;
+    return control && ::IsWindowEnabled(control) ? 0 : 1;
+  }
+  std::fwprintf(stderr,
+                L"usage: wintool wait-window CLASS TIMEOUT_MS [CHILD_ID] | close-window CLASS | "
+                L"is-enabled CLASS CONTROL_ID\n");
   return 2;
 }
