@@ -12,6 +12,7 @@ import hashlib
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -302,8 +303,19 @@ class VerifyTest(ReleaseCase):
         set_control({})
         super().tearDown()
 
-    def verify(self, *extra):
-        return run_tool("verify", base_url(self.folder), *extra)
+    def verify(self, *extra, url=None):
+        """Runs verify; a run that Wine killed while it ended is repeated.
+
+        Wine 8 sometimes kills a process that used WinINet with SIGSEGV
+        while the process ends, after its last output (a race in its thread
+        teardown, seen only under load). Such a run is repeated once, with
+        the server's record emptied again."""
+        args = ["verify", url or base_url(self.folder)] + list(extra)
+        done = run_tool(*args)
+        if done[0] == -signal.SIGSEGV:
+            open(os.path.join(SERVER, "record.jsonl"), "w").close()
+            done = run_tool(*args)
+        return done
 
     def test_an_untouched_release_passes(self):
         code, out, err = self.verify()
@@ -340,7 +352,7 @@ class VerifyTest(ReleaseCase):
         self.assertIn("vl6manual.pdf\n    status 404", out)
 
     def test_no_manifest(self):
-        code, out, err = run_tool("verify", base_url("vl6publish-nothing-here"))
+        code, out, err = self.verify(url=base_url("vl6publish-nothing-here"))
         self.assertEqual(code, FAULT, out + err)
         self.assertIn("installer6.lt?scode=R7QD: status 404", out)
 

@@ -16,7 +16,6 @@ namespace {
 constexpr bool kSystems[] = {true, false};  // the order of manifest_report::systems
 const char kStandInHeader[] = "header\r\n";
 constexpr char kTab = '\t';
-constexpr int kInstallerGeneration = 6;
 
 enum line_kind { installer_kind, manual_kind, new_major_kind, kind_count };
 
@@ -73,8 +72,8 @@ bool looks_like_a_version(const std::string& field) {
 }
 
 std::wstring unknown_kind_reason(const std::string& kind) {
-  const int generation = manifest_generation(kind);
-  if (generation >= 0 && generation < kInstallerGeneration) {
+  // Neither classifier took it, so a version here is of an older generation.
+  if (manifest_generation(kind) >= 0) {
     return L"version " + quoted(kind) +
            L": the launcher takes an installer only for a first number of 6 and announces a "
            L"newer generation for 7 or more";
