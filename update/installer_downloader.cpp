@@ -4,21 +4,15 @@
 #include "support/path_utils.h"
 #include "support/system_log.h"
 #include "support/text_utils.h"
+#include "update/download_request.h"
 #include "update/http_client.h"
 #include "update/update_server.h"
-#include "update/url_info.h"
 
 #include <cstdio>
 #include <memory>
 
 namespace {
 
-const char kSecureScheme[] = "https";
-const char kRootPath[] = "/";
-const char kMethodGet[] = "GET";
-const char kCacheControlHeader[] = "Cache-Control";
-const char kPragmaHeader[] = "Pragma";
-const char kNoCache[] = "no-cache";
 const wchar_t kTemporarySuffix[] = L".tmp";
 const wchar_t kWriteBinary[] = L"wb";
 constexpr DWORD kStatusOk = 200;
@@ -50,30 +44,6 @@ bool found_directory(const std::wstring& folder) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The request every download sends: GET of the URL's path and query as URL
-// parsing leaves them (decoded, lower-cased), with the no-cache headers and
-// the proxy credentials this object remembered from its last success.
-http_request prepare_request(const std::string& url, const std::string& proxy_user,
-                                    const std::string& proxy_password) {
-  http_request request;
-  url_info parts;
-  parts.parse(url);
-  request.host = parts.host;
-  request.port = parts.port;
-  request.path = (!parts.path.empty() && parts.path.front() == '/') ? parts.path
-                                                                     : kRootPath + parts.path;
-  if (!parts.query.empty()) request.path += parts.query;
-  request.secure = parts.scheme == kSecureScheme;
-  request.method = kMethodGet;
-  if (!proxy_user.empty()) {
-    request.proxy_user = proxy_user;
-    request.proxy_password = proxy_password;
-  }
-  request.headers.emplace_back(kCacheControlHeader, kNoCache);
-  request.headers.emplace_back(kPragmaHeader, kNoCache);
-  return request;
-}
-
 }  // namespace
 
 CInstallerDownloader::CInstallerDownloader() = default;
@@ -89,7 +59,7 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
   latest_manual_md5.clear();
   latest_manual_url.clear();
 
-  http_request request = prepare_request(kManifestUrl, proxy_user, proxy_password);
+  http_request request = prepare_download_request(kManifestUrl, proxy_user, proxy_password);
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   DWORD status = 0;
   std::string headers;
@@ -109,7 +79,7 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                                         const std::wstring& expected_md5) {
   if (!CreateDirectoryTree(destination)) return false;
 
-  http_request request = prepare_request(wide_to_ansi(url), proxy_user, proxy_password);
+  http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
   g_system_log.write_w(my_system_log::level_trace, kFileRequestLine, url.c_str(), destination.c_str());
   DWORD status = 0;
   std::string headers;

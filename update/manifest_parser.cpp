@@ -1,45 +1,12 @@
-// Reading the ".lt" manifest: a header line, then lines of up to four fields
-// (architecture, kind, MD5 text, URL) separated by spaces.
+// Reading the ".lt" manifest (the format: update/manifest_format.h).
 #include "update/installer_downloader.h"
 
 #include "support/text_utils.h"
 #include "support/windows_facts.h"
+#include "update/manifest_format.h"
 #include "update/manifest_version.h"
 
-#include <boost/tokenizer.hpp>
-
-#include <cstring>
-
 namespace {
-
-const char kLineSeparators[] = "\r\n";
-// A tab is not a separator: it stays inside its field.
-const char kFieldSeparators[] = " \r\n";
-const char kArchitecture64[] = "64bit";
-const char kArchitecture32[] = "32bit";
-const char kArchitectureBoth[] = "both";
-const char kManualKind[] = "manual";
-
-enum manifest_field { architecture_field, kind_field, md5_field, url_field, field_count };
-
-using tokens = boost::tokenizer<boost::char_separator<char>>;
-
-// ASCII letters folded, every other byte (a Shift_JIS byte included) as is.
-bool equals_ignoring_case(const std::string& text, const char* wanted) {
-  const size_t length = std::strlen(wanted);
-  if (text.size() != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != wanted[i]) return false;
-  }
-  return true;
-}
-
-bool fits_system(const std::string& architecture, bool system_is_64bit) {
-  return equals_ignoring_case(architecture, system_is_64bit ? kArchitecture64 : kArchitecture32) ||
-         equals_ignoring_case(architecture, kArchitectureBoth);
-}
 
 std::wstring widen(const std::string& field) { return ansi_to_wide(CP_ACP, field); }
 
@@ -51,52 +18,47 @@ bool CInstallerDownloader::ParseManifest(const std::vector<char>& body) {
 
 bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool system_is_64bit) {
   if (body.empty()) return false;
-  const std::string text(body.begin(), body.end());
   bool success = false;
 
-  const tokens lines(text, boost::char_separator<char>(kLineSeparators));
-  bool header = true;
-  for (const std::string& line : lines) {
-    if (header) {
-      header = false;  // whatever it holds
-      continue;
-    }
+  const std::vector<std::string> lines = manifest_lines(std::string(body.begin(), body.end()));
+  // The first line is the header, whatever it holds.
+  for (size_t line = 1; line < lines.size(); ++line) {
     bool installer = false;
     bool newer_generation = false;
     bool manual = false;
     std::string md5;
-    int index = 0;
-    const tokens fields(line, boost::char_separator<char>(kFieldSeparators));
-    for (auto field = fields.begin(); field != fields.end() && index < field_count; ++field, ++index) {
+    const std::vector<std::string> fields = manifest_fields(lines[line]);
+    for (size_t index = 0; index < fields.size() && index < manifest_field_count; ++index) {
+      const std::string& field = fields[index];
       switch (index) {
-        case architecture_field:
-          if (!fits_system(*field, system_is_64bit)) index = field_count;  // the rest is ignored
+        case manifest_architecture_field:
+          if (!manifest_architecture_fits(field, system_is_64bit)) index = manifest_field_count;
           break;
-        case kind_field:
-          if (is_installer_version(*field)) {
+        case manifest_kind_field:
+          if (is_installer_version(field)) {
             installer = true;
-          } else if (is_newer_generation_version(*field)) {
+          } else if (is_newer_generation_version(field)) {
             newer_generation = true;
             new_major_released = true;
-            new_major_version = widen(*field);
+            new_major_version = widen(field);
             success = true;
-          } else if (equals_ignoring_case(*field, kManualKind)) {
+          } else if (is_manual_kind(field)) {
             manual = true;
           }
           break;
-        case md5_field:
-          if (installer || manual) md5 = *field;
+        case manifest_md5_field:
+          if (installer || manual) md5 = field;
           break;
-        case url_field:
+        case manifest_url_field:
           if (installer) {
             latest_md5 = widen(md5);
-            latest_url = widen(*field);
+            latest_url = widen(field);
             success = true;
           } else if (newer_generation) {
-            new_major_url = widen(*field);
+            new_major_url = widen(field);
           } else if (manual) {
             latest_manual_md5 = widen(md5);
-            latest_manual_url = widen(*field);
+            latest_manual_url = widen(field);
           }
           break;
       }

@@ -1,9 +1,8 @@
-"""The local update server and its publisher, checked from plain sockets and
+"""The local update server and its raw manifest writer, checked from plain sockets and
 Python's own HTTP and TLS clients."""
 
 import base64
 import contextlib
-import hashlib
 import http.client
 import io
 import json
@@ -22,7 +21,7 @@ TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)),
 sys.path.insert(0, os.path.abspath(TOOLS))
 
 import harness  # noqa: E402
-import publish  # noqa: E402
+import raw_manifest  # noqa: E402
 
 PROXY_USER = "bench-user"
 PROXY_PASSWORD = "s3cret:with-colon"
@@ -42,7 +41,7 @@ def setUpModule():
 
 
 def write_tree():
-    # The publisher's cases change the tree; every case starts from the same one.
+    # Some cases change the tree; every case starts from the same one.
     shutil.rmtree(server.root)
     for relative, data in (("download/setup64.exe", INSTALLER),
                            ("launcher/installer6.lt", MANIFEST)):
@@ -449,78 +448,27 @@ def running(pid):
         return False
 
 
-class PublishTest(ServerCase):
-    def test_manifest_round_trips_the_digests_of_real_files(self):
-        source = os.path.join(work, "published")
-        os.makedirs(source, exist_ok=True)
-        files = {"Setup64.exe": b"sixty-four bit installer\x00\x01",
-                 "vl6manual.pdf": b"%PDF-1.4 manual"}
-        for name, data in files.items():
-            with open(os.path.join(source, name), "wb") as out:
-                out.write(data)
-        base = "http://127.0.0.1:%d" % server.ports["http"]
-        with contextlib.redirect_stdout(io.StringIO()):
-            status = publish.main([
-                "--root", server.root, "--base-url", base,
-                "--installer", "64bit", "6.1.0.12", os.path.join(source, "Setup64.exe"),
-                "--manual", "both", os.path.join(source, "vl6manual.pdf"),
-                "--new-generation", "both", "7.0.0.0", "http://127.0.0.1/v7/"])
-        self.assertEqual(status, 0)
+class RawManifestTest(ServerCase):
+    """The writer of deliberately broken manifests: the bytes it is given go
+    out unchanged (a valid release is published by vl6publish, tested in
+    tests/vl6publish)."""
 
-        head, manifest, _ = exchange(server.ports["http"],
-                                     get("/launcher/installer6.lt?scode=r7qd"))
-        digest = {name: hashlib.md5(data).hexdigest() for name, data in files.items()}
-        self.assertEqual(manifest.split(b"\r\n"), [
-            b"velora launcher manifest 6",
-            ("64bit 6.1.0.12 %s %s/download/setup64.exe"
-             % (digest["Setup64.exe"], base)).encode(),
-            ("both manual %s %s/download/vl6manual.pdf" % (digest["vl6manual.pdf"], base)).encode(),
-            b"both 7.0.0.0 - http://127.0.0.1/v7/",
-            b""])
-        taken = publish.read_manifest(manifest, "64bit")
-        self.assertEqual(taken["installer"]["md5"], digest["Setup64.exe"])
-        self.assertEqual(taken["manual"]["md5"], digest["vl6manual.pdf"])
-        self.assertEqual(taken["new_generation"], {"version": "7.0.0.0",
-                                                   "url": "http://127.0.0.1/v7/"})
-        self.assertIsNone(publish.read_manifest(manifest, "32bit")["installer"])
-        # The URLs lead to the same bytes.
-        for name, data in files.items():
-            path = "/download/" + name.lower()
-            self.assertEqual(exchange(server.ports["http"], get(path))[1], data)
+    def test_lines_are_served_as_written(self):
+        lines = ["header", "64bit\t6.0.0.1 0123 http://x/Y", "  both  manual  ", "\u30de\u30cb\u30e5\u30a2\u30eb"]
+        for line_end, separator in (("crlf", b"\r\n"), ("lf", b"\n"), ("cr", b"\r")):
+            with self.subTest(line_end):
+                raw_manifest.write_manifest(os.path.join(server.root, "launcher", "installer6.lt"),
+                                            lines, line_end)
+                _, served, _ = exchange(server.ports["http"], get("/launcher/installer6.lt?scode=r7qd"))
+                self.assertEqual(served, separator.join(line.encode("cp932") for line in lines) + separator)
+        self.assertFalse(os.path.exists(os.path.join(server.root, "launcher", "installer6.lt.tmp")))
 
-    def test_refuses_what_the_launcher_would_misread(self):
-        source = os.path.join(work, "setup32.exe")
-        with open(source, "wb") as out:
-            out.write(b"x")
-        capital = os.path.join(server.root, "download", "Setup32.exe")
-        shutil.copyfile(source, capital)
-        base = "http://127.0.0.1:1"
-        bad = {
-            "five-generation installer": dict(installers=[("32bit", "5.9.9.9", source)]),
-            "three-number version": dict(installers=[("32bit", "6.1.0", source)]),
-            "unknown architecture": dict(installers=[("x86", "6.0.0.1", source)]),
-            "space in URL": dict(new_generations=[("both", "7.0.0.0", "http://a/b c")]),
-            "old newer generation": dict(new_generations=[("both", "6.5.0.0", "http://a/")]),
-            "capital letters inside the tree": dict(installers=[("32bit", "6.0.0.1", capital)]),
-        }
-        for name, entries in bad.items():
-            with self.subTest(name):
-                with self.assertRaises(publish.PublishError):
-                    publish.manifest_lines(server.root, base, **entries)
-
-    def test_line_ends_and_upper_case_digests(self):
-        source = os.path.join(work, "setup32.exe")
-        with open(source, "wb") as out:
-            out.write(b"thirty-two")
-        lines = publish.manifest_lines(server.root, "http://h", [("BOTH", "6.0.0.2", source)],
-                                       upper_md5=True)
-        target = publish.write_manifest(server.root, lines, "launcher/other.lt", "cr")
+    def test_command_line(self):
+        target = os.path.join(server.root, "launcher", "other.lt")
+        subprocess.run([harness.PYTHON, os.path.join(TOOLS, "raw_manifest.py"), target, "--line-end", "lf",
+                        "h", "both 6.0.0.1"], check=True, timeout=60)
         with open(target, "rb") as written:
-            data = written.read()
-        self.assertEqual(data.count(b"\r"), 2)
-        self.assertNotIn(b"\n", data)
-        self.assertEqual(publish.read_manifest(data, "32bit")["installer"]["md5"],
-                         hashlib.md5(b"thirty-two").hexdigest().upper())
+            self.assertEqual(written.read(), b"h\nboth 6.0.0.1\n")
 
 
 if __name__ == "__main__":

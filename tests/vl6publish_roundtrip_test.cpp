@@ -1,0 +1,143 @@
+// A release laid out by vl6publish and served as it is by the local update
+// server is what the launcher's own downloader takes: the manifest from the
+// build's update address, then the installer for this Windows and the manual,
+// each verified against the manifest's MD5 text.
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+#include "update/installer_downloader.h"
+#include "update/update_server.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <ostream>
+#include <regex>
+#include <string>
+
+namespace {
+
+constexpr DWORD kToolTimeoutMs = 60000;
+
+// Distinct bytes per file, the same in every run: a version published once
+// may be published again only with the same bytes.
+const char kSetup64[] = "MZ setup64 stand-in\x00\x01\x02 sixty-four";
+const char kSetup32[] = "MZ setup32 stand-in\x00\x03 thirty-two";
+const char kSetupBoth[] = "MZ one installer for every Windows\x00\x04";
+const char kManual[] = "%PDF-1.4 Velora manual";
+
+bool expect_64bit() {
+  const char* windows = std::getenv("VELORA_EXPECT_WINDOWS");
+  return !windows || std::string(windows) != "win32";
+}
+
+std::wstring server_state() { return path_from_environment("VELORA_UPDATE_SERVER"); }
+
+std::string http_port() {
+  const std::string ports = read_file(server_state() + L"\\ports.json");
+  std::smatch match;
+  return std::regex_search(ports, match, std::regex("\"http\": (\\d+)")) ? match[1].str() : std::string();
+}
+
+std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::string bytes_of(const char* text, size_t size) { return std::string(text, size - 1); }
+
+struct release_case {
+  const char* what;
+  const wchar_t* version;
+  bool one_for_both;
+  const wchar_t* new_major_version;  // null: none announced
+  const wchar_t* new_major_url;
+
+  // What this Windows downloads.
+  std::string installer_bytes() const {
+    if (one_for_both) return bytes_of(kSetupBoth, sizeof(kSetupBoth));
+    return expect_64bit() ? bytes_of(kSetup64, sizeof(kSetup64)) : bytes_of(kSetup32, sizeof(kSetup32));
+  }
+  std::wstring installer_name() const {
+    if (one_for_both) return L"setup.exe";
+    return expect_64bit() ? L"setup64.exe" : L"setup32.exe";
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const release_case& c) { return out << c.what; }
+
+const release_case kReleases[] = {
+    {"an installer per architecture", L"6.0.2.1", false, nullptr, nullptr},
+    // The announced page is written as given, capitals and all.
+    {"one installer for both, and a newer generation", L"6.0.3.0", true, L"7.0.0.0", L"http://example.test/V7/"},
+};
+
+class PublishedRelease : public ::testing::TestWithParam<release_case> {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(http_port().empty()) << "the update server is not running";
+    ASSERT_EQ("http://127.0.0.1:" + http_port(), std::string(VELORA_UPDATE_SERVER))
+        << "the launcher asks another address than the update server's";
+    root_ = server_state() + L"\\root";
+    // Input files under names in mixed case: they are served in lower case.
+    write_file(inputs_.path() + L"Setup64.exe", bytes_of(kSetup64, sizeof(kSetup64)));
+    write_file(inputs_.path() + L"Setup32.exe", bytes_of(kSetup32, sizeof(kSetup32)));
+    write_file(inputs_.path() + L"Setup.exe", bytes_of(kSetupBoth, sizeof(kSetupBoth)));
+    write_file(inputs_.path() + L"VL6Manual.pdf", bytes_of(kManual, sizeof(kManual)));
+  }
+
+  // Runs vl6publish publish into the served tree; returns its exit code.
+  DWORD publish(const release_case& release) {
+    std::wstring arguments = L"publish --out \"" + root_ + L"\" --version " + release.version +
+                             L" --base-url http://127.0.0.1:" + wide(http_port()) + L" --manual \"" +
+                             inputs_.path() + L"VL6Manual.pdf\"";
+    if (release.one_for_both) {
+      arguments += L" --setup-both \"" + inputs_.path() + L"Setup.exe\"";
+    } else {
+      arguments += L" --setup64 \"" + inputs_.path() + L"Setup64.exe\" --setup32 \"" + inputs_.path() +
+                   L"Setup32.exe\"";
+    }
+    if (release.new_major_version) {
+      arguments += std::wstring(L" --new-major ") + release.new_major_version + L" " + release.new_major_url;
+    }
+    test_process tool(path_from_environment("VELORA_VL6PUBLISH"), arguments);
+    DWORD exit_code = 0;
+    if (!tool.wait(kToolTimeoutMs, &exit_code)) {
+      tool.kill();
+      ADD_FAILURE() << "vl6publish did not end";
+    }
+    return exit_code;
+  }
+
+  std::wstring root_;
+  temp_folder inputs_{L"vl6publish-inputs"};
+  temp_folder downloads_{L"vl6publish-downloads"};
+};
+
+TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
+  const release_case& release = GetParam();
+  ASSERT_EQ(publish(release), 0u);
+
+  CInstallerDownloader downloader;
+  ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
+  const std::wstring release_url =
+      L"http://127.0.0.1:" + wide(http_port()) + L"/download/" + release.version + L"/";
+  EXPECT_EQ(downloader.GetLatestUrl(), release_url + release.installer_name());
+  EXPECT_EQ(downloader.GetLatestManualUrl(), release_url + L"vl6manual.pdf");
+  EXPECT_EQ(downloader.new_major_released, release.new_major_version != nullptr);
+  if (release.new_major_version) {
+    EXPECT_EQ(downloader.GetNewMajorVersion(), release.new_major_version);
+    EXPECT_EQ(downloader.GetNewMajorUrl(), release.new_major_url);
+  }
+
+  // The launcher's own download and MD5 check; the bytes are the input's.
+  const std::wstring installer = downloads_.path() + L"vlr6setup\\" + release.installer_name();
+  ASSERT_TRUE(downloader.DownloadFile(nullptr, downloader.GetLatestUrl(), installer, downloader.GetLatestMd5()));
+  EXPECT_EQ(read_file(installer), release.installer_bytes());
+  const std::wstring manual = downloads_.path() + L"vl6manual.pdf";
+  ASSERT_TRUE(downloader.DownloadFile(nullptr, downloader.GetLatestManualUrl(), manual,
+                                      downloader.GetLatestManualMd5()));
+  EXPECT_EQ(read_file(manual), bytes_of(kManual, sizeof(kManual)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Releases, PublishedRelease, ::testing::ValuesIn(kReleases));
+
+}  // namespace

@@ -1,0 +1,13 @@
+#pragma once
+// What vl6publish's exit code tells a release script. The usage text lists
+// the same codes; keep the two together.
+
+enum publish_exit_code : int {
+  exit_ok = 0,           // published; both systems get an installer; every file matched
+  exit_fault_found = 1,  // check: a fault or a system without installer; verify: a file
+                         // unreachable or different, or no manifest; publish: what it
+                         // wrote does not read back as a release
+  exit_usage = 2,        // the command line was not understood
+  exit_refused = 3,      // publish: a version, URL or input file it will not publish
+  exit_file_error = 4,   // a file could not be read or written
+};

@@ -1,0 +1,192 @@
+#include "tools/vl6publish/release_verify.h"
+
+#include "support/md5.h"
+#include "support/text_utils.h"
+#include "tools/vl6publish/console_text.h"
+#include "tools/vl6publish/exit_codes.h"
+#include "tools/vl6publish/manifest_check.h"
+#include "tools/vl6publish/release_rules.h"
+#include "update/download_request.h"
+#include "update/http_client.h"
+#include "update/update_server.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kStatusOk = 200;
+const char kManifestSuffix[] = ".lt";
+
+std::wstring number(size_t value) { return std::to_wstring(value); }
+
+// The body's MD5 text, digested in memory as md5_file digests a file.
+std::string md5_of(const std::vector<char>& body) {
+  md5_context context;
+  md5_init(&context);
+  md5_update(&context, reinterpret_cast<const unsigned char*>(body.data()), body.size());
+  unsigned char digest[md5_digest_size];
+  md5_final(&context, digest);
+  std::string text;
+  md5_hex(digest, text);
+  return text;
+}
+
+struct fetched {
+  DWORD result = 0;
+  DWORD status = 0;
+  std::vector<char> body;
+
+  bool ok() const { return result == ERROR_SUCCESS && status == kStatusOk; }
+  std::wstring outcome() const {
+    if (result != ERROR_SUCCESS) return L"not reached (Windows error " + number(result) + L")";
+    return L"status " + number(status) + L", " + number(body.size()) + L" bytes";
+  }
+};
+
+// Requests as the launcher's downloader makes them, one after the other,
+// with the proxy credentials of the last success carried to the next.
+class release_fetcher {
+public:
+  release_fetcher(const std::string& proxy_host, const std::string& proxy_port)
+      : proxy_host_(proxy_host), proxy_port_(proxy_port) {}
+
+  fetched fetch(const std::string& url) {
+    http_request request = prepare_download_request(url, proxy_user_, proxy_password_);
+    request.proxy_host = proxy_host_;
+    request.proxy_port = proxy_port_;
+    fetched answer;
+    std::string headers;
+    // The credentials dialog, if a proxy asks, belongs to the console.
+    answer.result = get_data_by_wininet(::GetConsoleWindow(), request, answer.status, headers, answer.body);
+    if (answer.ok()) {
+      proxy_user_ = get_captured_proxy_user();
+      proxy_password_ = get_captured_proxy_password();
+    }
+    return answer;
+  }
+
+private:
+  std::string proxy_host_;
+  std::string proxy_port_;
+  std::string proxy_user_;
+  std::string proxy_password_;
+};
+
+// One file the manifest gives to one or both systems.
+struct release_file {
+  const wchar_t* kind;
+  size_t line;
+  std::wstring md5;
+  std::wstring url;
+  bool on[2];
+};
+
+void add_file(std::vector<release_file>& files, const wchar_t* kind, const taken_value& value, int system) {
+  if (value.line == 0) return;
+  for (release_file& file : files) {
+    if (file.line == value.line && file.url == value.url && file.md5 == value.md5) {
+      file.on[system] = true;
+      return;
+    }
+  }
+  release_file file{kind, value.line, value.md5, value.url, {false, false}};
+  file.on[system] = true;
+  files.push_back(file);
+}
+
+std::wstring systems_text(const bool on[2]) {
+  if (on[0] && on[1]) return L"64-bit and 32-bit systems";
+  return on[0] ? L"64-bit systems" : L"32-bit systems";
+}
+
+bool ends_with(const std::string& text, const char* suffix) {
+  const std::string tail(suffix);
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The manifest's URL: as given when its path names an ".lt" file, otherwise
+// the launcher's manifest request below the given base.
+std::string manifest_url(std::string url) {
+  const std::string target = examine_url(url).request_target;
+  if (ends_with(target.substr(0, target.find('?')), kManifestSuffix)) return url;
+  while (!url.empty() && url.back() == '/') url.pop_back();
+  return url + kManifestTarget;
+}
+
+bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port) {
+  if (proxy.empty()) return true;
+  const std::string text = wide_to_ansi(proxy);
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+  host = text.substr(0, colon);
+  port = text.substr(colon + 1);
+  if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long number = std::stoul(port);
+  return number > 0 && number < 65536;
+}
+
+}  // namespace
+
+int verify_release(const verify_inputs& inputs) {
+  std::string proxy_host;
+  std::string proxy_port;
+  if (!split_proxy(inputs.proxy, proxy_host, proxy_port)) {
+    write_error(L"vl6publish: --proxy wants HOST:PORT, not \"" + inputs.proxy + L"\"\n");
+    return exit_usage;
+  }
+  release_fetcher fetcher(proxy_host, proxy_port);
+  // Narrowed as the downloader narrows the URLs it fetches.
+  const std::string url = manifest_url(wide_to_ansi(inputs.url));
+  const fetched manifest = fetcher.fetch(url);
+  write_out(L"manifest " + ansi_to_wide(CP_ACP, url) + L": " + manifest.outcome() + L"\n");
+  if (!manifest.ok() || manifest.body.empty()) {
+    write_out(L"Result: no manifest, nothing to verify.\n");
+    return exit_fault_found;
+  }
+
+  const manifest_report report = check_manifest(manifest.body);
+  for (const manifest_finding& finding : report.findings) {
+    if (finding.kind == finding_kind::note) continue;
+    write_out(L"  manifest line " + number(finding.line) +
+              (finding.kind == finding_kind::fault ? L": fault: " : L": warning: ") + finding.text + L"\n");
+  }
+  std::vector<release_file> files;
+  bool every_system = true;
+  for (int system = 0; system < 2; ++system) {
+    const system_outcome& outcome = report.systems[system];
+    if (outcome.installer.line == 0) {
+      write_out(L"  " + system_name(outcome.system_is_64bit) + L": no installer in the manifest\n");
+      every_system = false;
+    }
+    add_file(files, L"installer", outcome.installer, system);
+  }
+  for (int system = 0; system < 2; ++system) add_file(files, L"manual", report.systems[system].manual, system);
+
+  size_t failed = 0;
+  for (const release_file& file : files) {
+    std::wstring text = L"line " + number(file.line) + L", " + file.kind + L" for " + systems_text(file.on) + L": " +
+                        file.url + L"\n    ";
+    const fetched answer = fetcher.fetch(wide_to_ansi(file.url));
+    text += answer.outcome();
+    bool matched = false;
+    if (answer.ok()) {
+      if (answer.body.empty()) {
+        text += L", empty: the launcher refuses an empty download";
+      } else {
+        const std::wstring actual = ansi_to_wide(CP_ACP, md5_of(answer.body));
+        matched = _wcsicmp(actual.c_str(), file.md5.c_str()) == 0;
+        text += matched ? L", MD5 matches" : L", MD5 differs: manifest " + file.md5 + L", file " + actual;
+      }
+    }
+    if (!matched) ++failed;
+    write_out(text + L"\n");
+  }
+  const bool passed = failed == 0 && every_system;
+  write_out(L"Result: " + number(files.size() - failed) + L" of " + number(files.size()) + L" files match" +
+            (every_system ? L"" : L"; a system gets no installer") + (passed ? L"." : L"; NOT a good release.") +
+            L"\n");
+  return passed ? exit_ok : exit_fault_found;
+}

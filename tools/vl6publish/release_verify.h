@@ -1,0 +1,18 @@
+#pragma once
+// The `verify` command: the smoke test of a release on its server, through
+// the launcher's own HTTP client and request preparation.
+#include <string>
+
+struct verify_inputs {
+  // The manifest's URL; a URL whose path does not end in ".lt" is the
+  // server's base URL, below which the launcher's manifest request is made.
+  std::wstring url;
+  // "HOST:PORT"; empty: the system's proxy configuration, as the launcher.
+  std::wstring proxy;
+};
+
+// Fetches the manifest, then every installer and manual it gives a 64-bit or
+// a 32-bit system, and compares each body's MD5 text with the manifest's.
+// Prints one line per file. Returns the exit code: exit_ok only when the
+// manifest was had, both systems got an installer and every file matched.
+int verify_release(const verify_inputs& inputs);

@@ -1,0 +1,172 @@
+// vl6publish: the release engineers' tool for the launcher's update server.
+// It lays out a release and its manifest, reads a manifest as the launcher
+// does, and checks a release on its server through the launcher's own client.
+#include "tools/vl6publish/console_text.h"
+#include "tools/vl6publish/exit_codes.h"
+#include "tools/vl6publish/manifest_check.h"
+#include "tools/vl6publish/publish_release.h"
+#include "tools/vl6publish/release_verify.h"
+
+#include "framework/afx_handle.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kUsage[] =
+    L"vl6publish: publishes Velora 6 releases for the launcher's update server and checks them.\n"
+    L"\n"
+    L"vl6publish publish --out DIR --version 6.B.C.D --base-url URL --manual FILE\n"
+    L"                   (--setup64 FILE --setup32 FILE | --setup-both FILE)\n"
+    L"                   [--new-major VERSION URL]\n"
+    L"    Copies the installers and the manual to DIR\\download\\VERSION\\ under their names in\n"
+    L"    lower case and writes DIR\\launcher\\installer6.lt (code page 932, CR LF) with URLs\n"
+    L"    below URL, the address DIR is served as (http:// or https://, its path in lower\n"
+    L"    case). --new-major announces a newer generation (first number 7 or more) with the\n"
+    L"    URL of its page, as given. Upload DIR as it is to any static web server.\n"
+    L"vl6publish check FILE\n"
+    L"    Says what the launcher takes from the manifest FILE on a 64-bit and on a 32-bit\n"
+    L"    Windows, and which lines it ignores or may misread, and why.\n"
+    L"vl6publish verify URL [--proxy HOST:PORT]\n"
+    L"    Fetches the manifest at URL (a URL not ending in .lt is the server's address, and\n"
+    L"    /launcher/installer6.lt?scode=R7QD is asked below it) with the launcher's HTTP\n"
+    L"    client, downloads every installer and the manual it names and checks their MD5.\n"
+    L"    Uses the system's proxy settings unless --proxy is given.\n"
+    L"\n"
+    L"Output: Unicode on a console, UTF-8 when redirected.\n"
+    L"Exit codes:\n"
+    L"    0  published; both systems get an installer and no line has a fault; every file matched\n"
+    L"    1  check: a fault, or a system without installer; verify: no manifest, a system\n"
+    L"       without installer, or a file that could not be had or does not match;\n"
+    L"       publish: the manifest it wrote does not read back as a release (a fault of the tool)\n"
+    L"    2  the command line was not understood\n"
+    L"    3  publish refused its inputs (version, URL, input files)\n"
+    L"    4  a file could not be read or written\n";
+
+int usage_error(const std::wstring& problem) {
+  write_error(L"vl6publish: " + problem + L"\n\n" + kUsage);
+  return exit_usage;
+}
+
+// "--name value..." options, each given at most once.
+class options {
+public:
+  // `arity`: how many values each known option takes.
+  options(const std::vector<std::wstring>& words, const std::map<std::wstring, size_t>& arity) {
+    for (size_t i = 0; i < words.size() && problem_.empty(); ++i) {
+      const auto known = arity.find(words[i]);
+      if (known == arity.end()) {
+        if (words[i].compare(0, 2, L"--") == 0) {
+          problem_ = L"unknown option " + words[i];
+        } else {
+          positional_.push_back(words[i]);
+        }
+        continue;
+      }
+      if (values_.count(words[i])) {
+        problem_ = words[i] + L" is given twice";
+      } else if (i + known->second >= words.size()) {
+        problem_ = words[i] + L" wants " + std::to_wstring(known->second) + L" value(s)";
+      } else {
+        std::vector<std::wstring>& values = values_[words[i]];
+        for (size_t v = 1; v <= known->second; ++v) values.push_back(words[i + v]);
+        i += known->second;
+      }
+    }
+  }
+
+  const std::wstring& problem() const { return problem_; }
+  const std::vector<std::wstring>& positional() const { return positional_; }
+  std::wstring value(const wchar_t* name, size_t index = 0) const {
+    const auto found = values_.find(name);
+    return found == values_.end() ? std::wstring() : found->second[index];
+  }
+  bool has(const wchar_t* name) const { return values_.count(name) != 0; }
+
+private:
+  std::map<std::wstring, std::vector<std::wstring>> values_;
+  std::vector<std::wstring> positional_;
+  std::wstring problem_;
+};
+
+int publish_command(const std::vector<std::wstring>& words) {
+  const options given(words, {{L"--out", 1}, {L"--version", 1}, {L"--base-url", 1}, {L"--manual", 1},
+                              {L"--setup64", 1}, {L"--setup32", 1}, {L"--setup-both", 1}, {L"--new-major", 2}});
+  if (!given.problem().empty()) return usage_error(given.problem());
+  if (!given.positional().empty()) return usage_error(L"publish takes no argument " + given.positional()[0]);
+  for (const wchar_t* required : {L"--out", L"--version", L"--base-url", L"--manual"}) {
+    if (!given.has(required)) return usage_error(std::wstring(L"publish needs ") + required);
+  }
+  const bool per_architecture = given.has(L"--setup64") && given.has(L"--setup32");
+  const bool one_for_both = given.has(L"--setup-both");
+  if (one_for_both == (given.has(L"--setup64") || given.has(L"--setup32")) || (!one_for_both && !per_architecture)) {
+    return usage_error(L"publish needs --setup64 and --setup32, or --setup-both alone");
+  }
+  release_inputs inputs;
+  inputs.out_folder = given.value(L"--out");
+  inputs.version = given.value(L"--version");
+  inputs.base_url = given.value(L"--base-url");
+  inputs.manual = given.value(L"--manual");
+  inputs.setup64 = given.value(L"--setup64");
+  inputs.setup32 = given.value(L"--setup32");
+  inputs.setup_both = given.value(L"--setup-both");
+  inputs.new_major_version = given.value(L"--new-major", 0);
+  if (given.has(L"--new-major")) inputs.new_major_url = given.value(L"--new-major", 1);
+  return publish_release(inputs);
+}
+
+int check_command(const std::vector<std::wstring>& words) {
+  const options given(words, {});
+  if (!given.problem().empty()) return usage_error(given.problem());
+  if (given.positional().size() != 1) return usage_error(L"check wants one manifest file");
+  const std::wstring& path = given.positional()[0];
+  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size{};
+  if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > MAXDWORD) {
+    write_error(L"vl6publish: cannot read " + path + L" (Windows error " + std::to_wstring(::GetLastError()) +
+                L")\n");
+    return exit_file_error;
+  }
+  std::vector<char> body(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!body.empty() && (!::ReadFile(file.Get(), body.data(), static_cast<DWORD>(body.size()), &read, nullptr) ||
+                        read != body.size())) {
+    write_error(L"vl6publish: cannot read " + path + L"\n");
+    return exit_file_error;
+  }
+  const manifest_report report = check_manifest(body);
+  write_out(path + L": " + std::to_wstring(report.line_count) + L" lines as the launcher counts them\n" +
+            describe_report(report));
+  return report.release_ready() ? exit_ok : exit_fault_found;
+}
+
+int verify_command(const std::vector<std::wstring>& words) {
+  const options given(words, {{L"--proxy", 1}});
+  if (!given.problem().empty()) return usage_error(given.problem());
+  if (given.positional().size() != 1) return usage_error(L"verify wants one URL");
+  verify_inputs inputs;
+  inputs.url = given.positional()[0];
+  inputs.proxy = given.value(L"--proxy");
+  return verify_release(inputs);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return usage_error(L"no command");
+  const std::wstring command = argv[1];
+  const std::vector<std::wstring> words(argv + 2, argv + argc);
+  if (command == L"publish") return publish_command(words);
+  if (command == L"check") return check_command(words);
+  if (command == L"verify") return verify_command(words);
+  if (command == L"help" || command == L"--help" || command == L"-h" || command == L"/?") {
+    write_out(kUsage);
+    return exit_ok;
+  }
+  return usage_error(L"unknown command " + command);
+}

@@ -1,0 +1,50 @@
+#include "update/manifest_format.h"
+
+#include <boost/tokenizer.hpp>
+
+#include <cstring>
+
+namespace {
+
+const char kLineSeparators[] = "\r\n";
+// A tab is not a separator: it stays inside its field.
+const char kFieldSeparators[] = " \r\n";
+
+using tokens = boost::tokenizer<boost::char_separator<char>>;
+
+std::vector<std::string> split(const std::string& text, const char* separators) {
+  const tokens pieces(text, boost::char_separator<char>(separators));
+  return std::vector<std::string>(pieces.begin(), pieces.end());
+}
+
+// ASCII letters folded, every other byte (a Shift_JIS byte included) as is.
+bool equals_ignoring_case(const std::string& text, const char* wanted) {
+  const size_t length = std::strlen(wanted);
+  if (text.size() != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != wanted[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> manifest_lines(const std::string& text) {
+  return split(text, kLineSeparators);
+}
+
+std::vector<std::string> manifest_fields(const std::string& line) {
+  return split(line, kFieldSeparators);
+}
+
+bool manifest_architecture_fits(const std::string& field, bool system_is_64bit) {
+  return equals_ignoring_case(field, system_is_64bit ? kManifestArchitecture64
+                                                     : kManifestArchitecture32) ||
+         equals_ignoring_case(field, kManifestArchitectureBoth);
+}
+
+bool is_manual_kind(const std::string& field) {
+  return equals_ignoring_case(field, kManifestManualKind);
+}
