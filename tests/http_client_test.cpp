@@ -2,6 +2,7 @@
 // loopback: what goes out, what comes back, the proxy's credentials dialog
 // and the certificate checks.
 #include "support/system_log.h"
+#include "tests/support/credentials_dialog.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "support/system_libraries.h"
@@ -305,36 +306,6 @@ TEST_F(HttpClient, CredentialsGivenUpFrontAreCaptured) {
   EXPECT_EQ(r.status, 200u);
   EXPECT_EQ(get_captured_proxy_user(), kProxyUser);
   EXPECT_EQ(get_captured_proxy_password(), kProxyPassword);
-}
-
-// A top-level window of the test to own WinINet's credentials dialog.
-class owner_window {
-public:
-  owner_window()
-      : window_(::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, nullptr, nullptr)) {}
-  ~owner_window() { ::DestroyWindow(window_); }
-  HWND get() const { return window_; }
-
-private:
-  HWND window_;
-};
-
-// Waits for the credentials dialog; types the user name and password into its
-// first two edit fields and presses OK, or cancels it. True when one was found.
-std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
-                                            bool cancel) {
-  return std::async(std::launch::async, [=] {
-    HWND dialog = wait_for_window(::GetCurrentProcessId(), kDialogBoxClass, 20000);
-    if (!dialog) return false;
-    const std::vector<HWND> edits = child_windows(dialog, L"Edit");
-    if (!cancel && edits.size() >= 2) {
-      ::SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-      ::SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-    }
-    ::PostMessageW(dialog, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
-    return true;
-  });
 }
 
 TEST_F(HttpClient, ProxyChallengeOpensTheCredentialsDialogAndRetries) {
