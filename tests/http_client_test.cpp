@@ -275,7 +275,8 @@ TEST_F(HttpClient, RawHeaderBlockIsOneRecord) {
       session.Get(), "127.0.0.1", static_cast<INTERNET_PORT>(std::stoi(port_of("http"))), nullptr,
       nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   internet_handle request(wininet->HttpOpenRequestA(connection.Get(), "GET", kManifestPath, nullptr,
-                                                    nullptr, nullptr, INTERNET_FLAG_RELOAD, 0));
+                                                    nullptr, nullptr,
+                                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
   ASSERT_TRUE(wininet->HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0));
 
   char first[1024] = {};
