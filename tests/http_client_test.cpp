@@ -2,6 +2,7 @@
 // loopback: what goes out, what comes back, the proxy's credentials dialog
 // and the certificate checks.
 #include "support/system_log.h"
+#include "tests/support/credentials_dialog.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "support/system_libraries.h"
@@ -12,12 +13,17 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <shlobj.h>
 #include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <future>
+#include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -269,7 +275,8 @@ TEST_F(HttpClient, RawHeaderBlockIsOneRecord) {
       session.Get(), "127.0.0.1", static_cast<INTERNET_PORT>(std::stoi(port_of("http"))), nullptr,
       nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   internet_handle request(wininet->HttpOpenRequestA(connection.Get(), "GET", kManifestPath, nullptr,
-                                                    nullptr, nullptr, INTERNET_FLAG_RELOAD, 0));
+                                                    nullptr, nullptr,
+                                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
   ASSERT_TRUE(wininet->HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0));
 
   char first[1024] = {};
@@ -300,36 +307,6 @@ TEST_F(HttpClient, CredentialsGivenUpFrontAreCaptured) {
   EXPECT_EQ(r.status, 200u);
   EXPECT_EQ(get_captured_proxy_user(), kProxyUser);
   EXPECT_EQ(get_captured_proxy_password(), kProxyPassword);
-}
-
-// A top-level window of the test to own WinINet's credentials dialog.
-class owner_window {
-public:
-  owner_window()
-      : window_(::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                  nullptr, nullptr, nullptr)) {}
-  ~owner_window() { ::DestroyWindow(window_); }
-  HWND get() const { return window_; }
-
-private:
-  HWND window_;
-};
-
-// Waits for the credentials dialog; types the user name and password into its
-// first two edit fields and presses OK, or cancels it. True when one was found.
-std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
-                                            bool cancel) {
-  return std::async(std::launch::async, [=] {
-    HWND dialog = wait_for_window(::GetCurrentProcessId(), kDialogBoxClass, 20000);
-    if (!dialog) return false;
-    const std::vector<HWND> edits = child_windows(dialog, L"Edit");
-    if (!cancel && edits.size() >= 2) {
-      ::SendMessageW(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
-      ::SendMessageW(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
-    }
-    ::PostMessageW(dialog, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
-    return true;
-  });
 }
 
 TEST_F(HttpClient, ProxyChallengeOpensTheCredentialsDialogAndRetries) {
@@ -386,6 +363,137 @@ TEST_F(HttpClient, CapturedCredentialsAreNeverTorn) {
   a.join();
   b.join();
   EXPECT_EQ(torn.load(), 0);
+}
+
+// What WinINet's cache folder holds: its size, and the files whose names
+// start with `stem` (WinINet names a cached copy after the URL's file name).
+struct cache_contents {
+  unsigned long long bytes = 0;
+  std::set<std::wstring> copies;
+};
+
+void look_into(const std::wstring& folder, const std::wstring& stem, cache_contents& contents) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      look_into(folder + L"\\" + name, stem, contents);
+    } else {
+      contents.bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+      if (name.compare(0, stem.size(), stem) == 0) contents.copies.insert(folder + L"\\" + name);
+    }
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
+std::wstring internet_cache_folder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_INTERNET_CACHE, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return std::wstring();
+  }
+  return folder;
+}
+
+// An installer-sized download must not leave a second copy in the user's
+// WinINet cache.
+TEST_F(HttpClient, DownloadLeavesNoCopyInTheCache) {
+  constexpr size_t kSize = 100u << 20;
+  const std::wstring cache = internet_cache_folder();
+  ASSERT_FALSE(cache.empty());
+  std::string installer(kSize, '\0');
+  for (size_t i = 0; i < kSize; ++i) installer[i] = static_cast<char>((i * 7 + i / 4096) % 251);
+  const std::wstring served = server_state() + L"\\root\\download\\nocache_probe.exe";
+  ::CreateDirectoryW((server_state() + L"\\root\\download").c_str(), nullptr);
+  write_file(served, installer);
+
+  cache_contents before;
+  look_into(cache, L"nocache_probe", before);
+  http_request request = origin_request("/download/nocache_probe.exe");
+  response r = fetch(request);
+  cache_contents after;
+  look_into(cache, L"nocache_probe", after);
+  ::DeleteFileW(served.c_str());
+
+  std::printf("WinINet cache %ls: %llu bytes before, %llu after the download\n", cache.c_str(),
+              before.bytes, after.bytes);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_TRUE(r.body.size() == installer.size() &&
+              std::equal(r.body.begin(), r.body.end(), installer.begin()))
+      << r.body.size() << " bytes";
+  for (const auto& copy : after.copies) {
+    EXPECT_TRUE(before.copies.count(copy)) << "cached copy: " << std::string(copy.begin(), copy.end());
+  }
+  EXPECT_LT(after.bytes, before.bytes + kSize);
+}
+
+// A request run on a thread of its own, waited for only so long: a call that
+// never returns is left behind (the process ends it at exit) and the test
+// fails instead of hanging.
+struct timed_response {
+  bool returned = false;
+  response r;
+  std::chrono::milliseconds took{0};
+};
+
+std::future<timed_response> fetch_on_a_thread(http_request request) {
+  auto promise = std::make_shared<std::promise<timed_response>>();
+  std::future<timed_response> result = promise->get_future();
+  std::thread([promise, request]() mutable {
+    timed_response t;
+    const auto start = std::chrono::steady_clock::now();
+    t.r = fetch(request);
+    t.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    t.returned = true;
+    promise->set_value(t);
+  }).detach();
+  return result;
+}
+
+// A server that accepts and stops answering, before the head or in the middle
+// of the body, ends the call at the time-out, not never. The cases run side by
+// side, so the whole takes one time-out. The body stalls after two whole
+// 1023-byte reads: WinINet fills a read before it returns, so the read that
+// the stall cuts short brings nothing.
+TEST_F(HttpClient, ServerThatStopsAnsweringEndsAtTheTimeOut) {
+  constexpr size_t kBeforeStall = 2 * 1023;
+  std::string body;
+  for (size_t i = 0; i < 4000; ++i) body += static_cast<char>('a' + i % 26);
+  control(R"({"rules": {"/download/silent.exe": {"silent": true},
+                        "/download/stalled.exe": {"body": ")" + body + R"(", "stall_after": )" +
+          std::to_string(kBeforeStall) + "}}}");
+  const struct {
+    const char* path;
+    bool sent;  // the head arrived: the send succeeds and the read ends early
+  } cases[] = {{"/download/silent.exe", false}, {"/download/stalled.exe", true}};
+  std::vector<std::future<timed_response>> running;
+  for (const auto& c : cases) running.push_back(fetch_on_a_thread(origin_request(c.path)));
+
+  const auto limit = std::chrono::milliseconds(kHttpTimeoutMs);
+  const auto margin = std::chrono::seconds(15);
+  const auto deadline = std::chrono::steady_clock::now() + limit + margin;
+  for (size_t i = 0; i < running.size(); ++i) {
+    const auto& c = cases[i];
+    ASSERT_EQ(running[i].wait_until(deadline), std::future_status::ready)
+        << c.path << ": no return within " << (limit + margin).count() << " ms";
+    const timed_response t = running[i].get();
+    std::printf("%s: result %lu, status %lu, %u body bytes after %lld ms\n", c.path, t.r.result,
+                t.r.status, static_cast<unsigned>(t.r.body.size()),
+                static_cast<long long>(t.took.count()));
+    EXPECT_GE(t.took, limit - std::chrono::seconds(1)) << c.path;
+    if (c.sent) {
+      EXPECT_EQ(t.r.result, 0u) << c.path;
+      EXPECT_EQ(t.r.status, 200u) << c.path;
+      EXPECT_EQ(t.r.body_text(), body.substr(0, kBeforeStall)) << c.path;
+    } else {
+      EXPECT_NE(t.r.result, 0u) << c.path;
+      EXPECT_EQ(t.r.status, 100u) << c.path;
+      EXPECT_TRUE(t.r.body.empty()) << c.path;
+    }
+  }
 }
 
 TEST_F(HttpClient, CertificateChecks) {

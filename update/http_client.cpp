@@ -27,14 +27,15 @@ const char kVerbConnect[] = "CONNECT";
 const char kSendFailedLine[] = "HttpSendRequestA Err 0x%x";
 const char kBodyTooLargeLine[] = "InternetReadFile out of memory after %u bytes";
 
-constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kTimeoutOptions[] = {
     INTERNET_OPTION_CONNECT_TIMEOUT,   INTERNET_OPTION_RECEIVE_TIMEOUT,
     INTERNET_OPTION_SEND_TIMEOUT,      INTERNET_OPTION_DATA_SEND_TIMEOUT,
     INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
 };
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE;
+// Manifests and installers are read once and kept by the launcher itself:
+// nothing goes into the user's WinINet cache.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
 // Servers of the product are reached by address and through inspecting
 // proxies: an unknown issuer or another host name is accepted, an expired
 // certificate is not.
@@ -107,6 +108,17 @@ std::string header_block(const http_request& request) {
     block += boost::str(boost::format(kHeaderLine) % name % value);
   }
   return block;
+}
+
+// Windows hands the session's limits down to its connections and requests;
+// Wine keeps them where they are set, and without them on the request a
+// server that never answers holds the worker for good. So every handle gets
+// them.
+void set_timeouts(const wininet_functions& wininet, HINTERNET handle) {
+  for (DWORD option : kTimeoutOptions) {
+    DWORD timeout = kHttpTimeoutMs;
+    wininet.InternetSetOptionA(handle, option, &timeout, sizeof(timeout));
+  }
 }
 
 // The buffer's text up to its first NUL.
@@ -216,20 +228,19 @@ DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std
       proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
       proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
   if (!session.IsValid()) return ::GetLastError();
-  for (DWORD option : kTimeoutOptions) {
-    DWORD timeout = kTimeoutMs;
-    wininet->InternetSetOptionA(session.Get(), option, &timeout, sizeof(timeout));
-  }
+  set_timeouts(*wininet, session.Get());
 
   internet_handle connection(wininet->InternetConnectA(session.Get(), request.host.c_str(),
                                                        port_of(request), nullptr, nullptr,
                                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection.IsValid()) return ::GetLastError();
+  set_timeouts(*wininet, connection.Get());
 
   const DWORD flags = kRequestFlags | (request.secure ? INTERNET_FLAG_SECURE : 0);
   internet_handle handle(wininet->HttpOpenRequestA(connection.Get(), verb, request.path.c_str(),
                                                    nullptr, referrer.c_str(), nullptr, flags, 0));
   if (!handle.IsValid()) return ::GetLastError();
+  set_timeouts(*wininet, handle.Get());
 
   if (!request.proxy_user.empty()) {
     wininet->InternetSetOptionA(handle.Get(), INTERNET_OPTION_PROXY_USERNAME,

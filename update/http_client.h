@@ -7,6 +7,10 @@
 #include <utility>
 #include <vector>
 
+// Each of WinINet's five limits (connect, send, receive, data send, data
+// receive) for one request, in milliseconds.
+constexpr DWORD kHttpTimeoutMs = 30000;
+
 struct http_request {
   bool secure = false;                     // HTTPS
   std::string user_agent = "Velora/6.0";

@@ -237,6 +237,38 @@ class RuleTest(ServerCase):
         chunks = (len(MANIFEST) + 9) // 10
         self.assertGreaterEqual(elapsed, 0.4 + 0.05 * (chunks - 1) - 0.02)
 
+    def test_silent_and_stalled_answers_hold_the_connection_until_the_client_leaves(self):
+        # name -> (rule, what arrives before the server falls silent)
+        cases = {
+            "silent": ({"silent": True}, b""),
+            "stall after 100": ({"stall_after": 100}, INSTALLER[:100]),
+        }
+        for name, (rule, expected) in cases.items():
+            with self.subTest(name):
+                server.set_rules({"/download/setup64.exe": rule})
+                server.clear_record()
+                with socket.create_connection(("127.0.0.1", server.ports["http"]),
+                                              timeout=0.5) as connection:
+                    connection.sendall(get("/download/setup64.exe"))
+                    received = b""
+                    with self.assertRaises(socket.timeout, msg="nothing after the stall"):
+                        while True:
+                            chunk = connection.recv(65536)
+                            self.assertTrue(chunk, "the server must not close the connection")
+                            received += chunk
+                head, _, body = received.partition(b"\r\n\r\n")
+                if expected:
+                    self.assertEqual(header_value(head.decode("latin-1"), "Content-Length"),
+                                     str(len(INSTALLER)), "the full length is announced")
+                else:
+                    self.assertEqual(received, b"")
+                self.assertEqual(body, expected)
+                self.assertEqual(server.requests()[-1]["rule"], "/download/setup64.exe")
+        # The held connections take nothing from the others.
+        server.set_rules({})
+        head, body, _ = exchange(server.ports["http"], get("/download/setup64.exe"))
+        self.assertEqual((status_of(head), body), (200, INSTALLER))
+
     def test_times_limits_a_rule_and_globs_match_paths(self):
         server.set_rules({"/download/*": {"status": 500, "times": 2}})
         statuses = [status_of(exchange(server.ports["http"], get("/download/setup64.exe"))[0])

@@ -380,6 +380,9 @@ class Handler(BaseHTTPRequestHandler):
         return status, content if content is not None else b"", content_type
 
     def answer(self, status, content, content_type, rule):
+        if rule.get("silent"):
+            self.hold_silently()
+            return
         headers = [("Date", email.utils.formatdate(usegmt=True)),
                    ("Server", self.server_version)]
         close = bool(rule.get("close")) or self.close_connection
@@ -409,6 +412,9 @@ class Handler(BaseHTTPRequestHandler):
             body = body[:int(cut)]
             close = True
             self.abrupt = True
+        stall = rule.get("stall_after")
+        if stall is not None:
+            body = body[:int(stall)]
         for name, value in rule.get("headers", []):
             headers.append((name, value))
         self.connection_header(headers, close)
@@ -435,6 +441,23 @@ class Handler(BaseHTTPRequestHandler):
         else:
             self.wfile.write(body)
         self.wfile.flush()
+        if stall is not None:
+            self.hold_silently()
+
+    def hold_silently(self):
+        """Sends nothing more and keeps the connection open until the client
+        hangs up or the idle limit passes, then drops it without a word: a
+        server that accepted and stopped answering."""
+        self.close_connection = True
+        self.abrupt = True
+        deadline = time.monotonic() + IDLE_TIMEOUT
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return
+            readable, _, _ = select.select([self.connection], [], [], left)
+            if readable and not self.connection.recv(65536):
+                return
 
     def pad_headers(self, status, headers, minimum):
         """Adds X-Padding headers until the head (status line to blank line) has
