@@ -11,9 +11,10 @@ owner_window::owner_window()
 owner_window::~owner_window() { ::DestroyWindow(window_); }
 
 std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
-                                            bool cancel) {
+                                            bool cancel, DWORD process_id) {
+  const DWORD owner = process_id != 0 ? process_id : ::GetCurrentProcessId();
   return std::async(std::launch::async, [=] {
-    HWND dialog = wait_for_window(::GetCurrentProcessId(), kDialogBoxClass, 20000);
+    HWND dialog = wait_for_window(owner, kDialogBoxClass, 20000);
     if (!dialog) return false;
     const std::vector<HWND> edits = child_windows(dialog, L"Edit");
     if (!cancel && edits.size() >= 2) {

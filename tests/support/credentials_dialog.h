@@ -18,8 +18,8 @@ private:
   HWND window_;
 };
 
-// Waits (up to 20 s) for a dialog box of this process; types the user name
-// and password into its first two edit fields and presses OK, or cancels it.
-// True when a dialog was found.
+// Waits (up to 20 s) for a dialog box of process `process_id` (this process
+// when 0); types the user name and password into its first two edit fields
+// and presses OK, or cancels it. True when a dialog was found.
 std::future<bool> answer_credentials_dialog(const std::wstring& user, const std::wstring& password,
-                                            bool cancel);
+                                            bool cancel, DWORD process_id = 0);

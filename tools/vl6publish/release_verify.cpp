@@ -46,6 +46,29 @@ struct fetched {
   }
 };
 
+// The owner of WinINet's credentials dialog: the console's window, or a
+// hidden window of the tool's own when it has no console window (started
+// from another program, or under Wine), since the dialog needs an owner.
+class dialog_owner {
+public:
+  dialog_owner() : console_(::GetConsoleWindow()) {
+    if (!console_) {
+      own_ = ::CreateWindowExW(0, L"STATIC", L"vl6publish", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                               nullptr, nullptr);
+    }
+  }
+  ~dialog_owner() {
+    if (own_) ::DestroyWindow(own_);
+  }
+  dialog_owner(const dialog_owner&) = delete;
+  dialog_owner& operator=(const dialog_owner&) = delete;
+  HWND get() const { return console_ ? console_ : own_; }
+
+private:
+  HWND console_;
+  HWND own_ = nullptr;
+};
+
 // Requests as the launcher's downloader makes them, one after the other,
 // with the proxy credentials of the last success carried to the next.
 class release_fetcher {
@@ -59,8 +82,7 @@ public:
     request.proxy_port = proxy_port_;
     fetched answer;
     std::string headers;
-    // The credentials dialog, if a proxy asks, belongs to the console.
-    answer.result = get_data_by_wininet(::GetConsoleWindow(), request, answer.status, headers, answer.body);
+    answer.result = get_data_by_wininet(owner_.get(), request, answer.status, headers, answer.body);
     if (answer.ok()) {
       proxy_user_ = get_captured_proxy_user();
       proxy_password_ = get_captured_proxy_password();
@@ -69,6 +91,7 @@ public:
   }
 
 private:
+  dialog_owner owner_;
   std::string proxy_host_;
   std::string proxy_port_;
   std::string proxy_user_;

@@ -1,0 +1,189 @@
+// A release laid out by vl6publish and served by real servers: nginx serves
+// the tree as it was written, squid stands between as a proxy that asks for
+// basic credentials. The launcher's update client and `vl6publish verify`
+// take the release through both, with the credentials typed once per run
+// into WinINet's dialog, and the log never keeps what was typed.
+#include "support/system_log.h"
+#include "support/windows_facts.h"
+#include "tests/support/credentials_dialog.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+#include "update/http_client.h"
+#include "update/installer_downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring servers_state() { return path_from_environment("VELORA_REAL_SERVERS"); }
+
+std::string field_of(const char* name) {
+  const std::string state = read_file(servers_state() + L"\\servers.json");
+  std::smatch match;
+  if (!std::regex_search(state, match, std::regex(std::string("\"") + name + "\": \"?([^\",}]*)\"?"))) {
+    return "";
+  }
+  return match[1].str();
+}
+
+std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+// The prefix's system proxy (what WinINet's preconfigured sessions use), set
+// for one test and put back after.
+class system_proxy {
+public:
+  explicit system_proxy(const std::wstring& server) {
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    DWORD size = sizeof(saved_enable_);
+    had_enable_ = ::RegQueryValueExW(key_, L"ProxyEnable", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(&saved_enable_), &size) == ERROR_SUCCESS;
+    wchar_t saved[512] = {};
+    size = sizeof(saved) - sizeof(wchar_t);
+    had_server_ = ::RegQueryValueExW(key_, L"ProxyServer", nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                                     &size) == ERROR_SUCCESS;
+    saved_server_ = saved;
+    const DWORD enable = 1;
+    ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof(enable));
+    set_server(server);
+  }
+  ~system_proxy() {
+    if (had_enable_) {
+      ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved_enable_),
+                       sizeof(saved_enable_));
+    } else {
+      ::RegDeleteValueW(key_, L"ProxyEnable");
+    }
+    if (had_server_) {
+      set_server(saved_server_);
+    } else {
+      ::RegDeleteValueW(key_, L"ProxyServer");
+    }
+    ::RegCloseKey(key_);
+  }
+  system_proxy(const system_proxy&) = delete;
+  system_proxy& operator=(const system_proxy&) = delete;
+
+private:
+  void set_server(const std::wstring& server) {
+    ::RegSetValueExW(key_, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                     static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+  }
+  HKEY key_ = nullptr;
+  DWORD saved_enable_ = 0;
+  bool had_enable_ = false;
+  bool had_server_ = false;
+  std::wstring saved_server_;
+};
+
+class RealRelease : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    ASSERT_FALSE(field_of("nginx").empty()) << "the real servers are not running";
+    // Named "localhost": Wine's WinINet pools connections per host and port,
+    // proxy or not, and the manifest below is fetched from 127.0.0.1 directly.
+    base_url_ = "http://localhost:" + field_of("nginx");
+    const std::wstring inputs = folder_->path();
+    write_file(inputs + L"setup64.exe", std::string("MZ velora 6.0.2.1 64-bit ") + std::string(300000, 'x'));
+    write_file(inputs + L"setup32.exe", std::string("MZ velora 6.0.2.1 32-bit ") + std::string(200000, 'y'));
+    write_file(inputs + L"vl6manual.pdf", "%PDF-1.4\n% Velora manual 6.0.2.1\n");
+    const int code = vl6publish(L"publish --out \"" + servers_state() + L"\\root\" --version 6.0.2.1 --base-url " +
+                                wide(base_url_) + L" --setup64 \"" + inputs + L"setup64.exe\" --setup32 \"" +
+                                inputs + L"setup32.exe\" --manual \"" + inputs + L"vl6manual.pdf\"");
+    ASSERT_EQ(code, 0);
+  }
+
+  static int vl6publish(const std::wstring& arguments, DWORD* process_id = nullptr,
+                        const std::wstring& answer_user = L"", const std::wstring& answer_password = L"") {
+    test_process process(path_from_environment("VELORA_VL6PUBLISH"), arguments);
+    std::future<bool> answered;
+    if (!answer_user.empty()) answered = answer_credentials_dialog(answer_user, answer_password, false, process.id());
+    DWORD code = 99;
+    EXPECT_TRUE(process.wait(120000, &code));
+    if (answered.valid()) {
+      EXPECT_TRUE(answered.get()) << "no credentials dialog";
+    }
+    if (process_id) *process_id = process.id();
+    return static_cast<int>(code);
+  }
+
+  static inline temp_folder* folder_ = new temp_folder(L"real_release");
+  static inline std::string base_url_;
+};
+
+// The launcher's client reads the manifest from nginx, then the downloader
+// fetches and verifies the installer through squid (the system proxy), with
+// the credentials typed once into the dialog. At log level 30 nothing typed
+// reaches the log.
+TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCredentials) {
+  const std::wstring log = launcher_directory() + L"system.log";
+  ::DeleteFileW(log.c_str());
+  {
+    log_switch_files switches(true, true);
+    ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
+  }
+
+  http_request request;
+  request.host = "127.0.0.1";
+  request.port = field_of("nginx");
+  request.path = "/launcher/installer6.lt";
+  request.method = "GET";
+  DWORD status = 0;
+  std::string headers;
+  std::vector<char> body;
+  ASSERT_EQ(get_data_by_wininet(nullptr, request, status, headers, body), 0u);
+  ASSERT_EQ(status, 200u);
+  CInstallerDownloader downloader;
+  ASSERT_TRUE(downloader.ParseManifest(body));
+  EXPECT_EQ(downloader.GetLatestUrl(), wide(base_url_) + (Is64BitOS() ? L"/download/6.0.2.1/setup64.exe"
+                                                                        : L"/download/6.0.2.1/setup32.exe"));
+
+  const std::string user = field_of("proxy_user");
+  const std::string password = field_of("proxy_password");
+  const std::wstring destination = folder_->path() + L"cache\\vlr6setup\\" + (Is64BitOS() ? L"setup64.exe" : L"setup32.exe");
+  {
+    system_proxy proxy(L"127.0.0.1:" + wide(field_of("squid")));
+    owner_window owner;
+    auto answered = answer_credentials_dialog(wide(user), wide(password), false);
+    EXPECT_TRUE(downloader.DownloadFile(owner.get(), downloader.GetLatestUrl(), destination, downloader.GetLatestMd5()));
+    EXPECT_TRUE(answered.get()) << "the proxy's credentials dialog did not show";
+    EXPECT_EQ(downloader.proxy_user, user);
+    // The manual next, through the same proxy: the credentials go up front.
+    auto second = answer_credentials_dialog(L"", L"", true);
+    EXPECT_TRUE(downloader.DownloadFile(owner.get(), downloader.GetLatestManualUrl(),
+                                        folder_->path() + L"manual\\vl6manual.pdf", downloader.GetLatestManualMd5()));
+    EXPECT_FALSE(second.get()) << "the credentials were asked for twice in one run";
+  }
+  g_system_log.init(launcher_directory().c_str());  // off again
+
+  const std::string text = read_file(log);
+  EXPECT_NE(text.find("get_data_by_wininet DownloadFile"), std::string::npos) << "level 30 was on";
+  EXPECT_EQ(text.find(user), std::string::npos) << text;
+  EXPECT_EQ(text.find(password), std::string::npos) << text;
+  ::DeleteFileW(log.c_str());
+}
+
+// The publisher's smoke test against the same release, directly and through
+// squid; a file changed on the server after publishing is found.
+TEST_F(RealRelease, VerifyFindsTheReleaseWholeAndAChangedFile) {
+  const std::wstring url = L"http://127.0.0.1:" + wide(field_of("nginx"));
+  EXPECT_EQ(vl6publish(L"verify " + url), 0);
+  EXPECT_EQ(vl6publish(L"verify " + url + L" --proxy 127.0.0.1:" + wide(field_of("squid")), nullptr,
+                       wide(field_of("proxy_user")), wide(field_of("proxy_password"))),
+            0);
+
+  const std::wstring manual = servers_state() + L"\\root\\download\\6.0.2.1\\vl6manual.pdf";
+  const std::string original = read_file(manual);
+  write_file(manual, original + "changed after publishing");
+  EXPECT_EQ(vl6publish(L"verify " + url), 1);
+  write_file(manual, original);
+}
+
+}  // namespace
