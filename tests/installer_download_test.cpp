@@ -96,6 +96,12 @@ enum class url_kind { served, in_capitals, empty, not_a_url };
 enum class md5_kind { right, right_in_capitals, other };
 enum class before_kind { clean, stale_tmp, tmp_is_a_folder, file_where_a_folder_goes };
 
+// What the last log line of a case begins with (after the line head).
+const char kMoved[] = "MoveFileEx(";
+const char kMismatch[] = "error: lt hash ";
+const char kResult[] = "get_data_by_wininet ret ";
+const char kNothingLogged[] = "";
+
 struct download_case {
   const char* name;
   const char* rules;  // control.json for the served path ("{}": serve it as it is)
@@ -104,37 +110,52 @@ struct download_case {
   before_kind before;
   bool succeeds;
   size_t requests;    // seen by the server
+  const char* last_log;
 };
 
 const download_case kCases[] = {
-    {"Verified", "{}", url_kind::served, md5_kind::right, before_kind::clean, true, 1},
-    {"Md5InCapitals", "{}", url_kind::served, md5_kind::right_in_capitals, before_kind::clean, true, 1},
+    {"Verified", "{}", url_kind::served, md5_kind::right, before_kind::clean, true, 1, kMoved},
+    {"Md5InCapitals", "{}", url_kind::served, md5_kind::right_in_capitals, before_kind::clean, true, 1,
+     kMoved},
     {"UrlInCapitalsIsAskedInLowerCase", "{}", url_kind::in_capitals, md5_kind::right, before_kind::clean,
-     true, 1},
-    {"StaleTmpIsRewritten", "{}", url_kind::served, md5_kind::right, before_kind::stale_tmp, true, 1},
-    {"DigestMismatch", "{}", url_kind::served, md5_kind::other, before_kind::clean, false, 1},
+     true, 1, kMoved},
+    {"StaleTmpIsRewritten", "{}", url_kind::served, md5_kind::right, before_kind::stale_tmp, true, 1,
+     kMoved},
+    {"DigestMismatch", "{}", url_kind::served, md5_kind::other, before_kind::clean, false, 1, kMismatch},
     {"DigestMismatchAfterStaleTmp", "{}", url_kind::served, md5_kind::other, before_kind::stale_tmp,
-     false, 1},
+     false, 1, kMismatch},
     {"BodyCutMidStream", R"({"rules": {"/download/dl-setup64.exe": {"cut_after": 150000}}})",
-     url_kind::served, md5_kind::right, before_kind::clean, false, 1},
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kMismatch},
     {"EmptyBody", R"({"rules": {"/download/dl-setup64.exe": {"empty_body": true}}})", url_kind::served,
-     md5_kind::right, before_kind::clean, false, 1},
+     md5_kind::right, before_kind::clean, false, 1, kResult},
     {"NotFound", R"({"rules": {"/download/dl-setup64.exe": {"status": 404}}})", url_kind::served,
-     md5_kind::right, before_kind::clean, false, 1},
+     md5_kind::right, before_kind::clean, false, 1, kResult},
     {"PartialContent", R"({"rules": {"/download/dl-setup64.exe": {"status": 206, "partial": 300000}}})",
-     url_kind::served, md5_kind::right, before_kind::clean, false, 1},
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kResult},
     {"ServerError", R"({"rules": {"/download/dl-setup64.exe": {"status": 500}}})", url_kind::served,
-     md5_kind::right, before_kind::clean, false, 1},
-    {"EmptyUrl", "{}", url_kind::empty, md5_kind::right, before_kind::clean, false, 0},
-    {"NotAUrl", "{}", url_kind::not_a_url, md5_kind::right, before_kind::clean, false, 0},
-    {"TmpCannotBeOpened", "{}", url_kind::served, md5_kind::right, before_kind::tmp_is_a_folder, false, 1},
+     md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"EmptyUrl", "{}", url_kind::empty, md5_kind::right, before_kind::clean, false, 0, kResult},
+    {"NotAUrl", "{}", url_kind::not_a_url, md5_kind::right, before_kind::clean, false, 0, kResult},
+    {"TmpCannotBeOpened", "{}", url_kind::served, md5_kind::right, before_kind::tmp_is_a_folder, false, 1,
+     kResult},
     {"FolderCannotBeMade", "{}", url_kind::served, md5_kind::right,
-     before_kind::file_where_a_folder_goes, false, 0},
+     before_kind::file_where_a_folder_goes, false, 0, kNothingLogged},
 };
+
+// The message of the last line of a log, or empty without one.
+std::string last_message(const std::string& log) {
+  if (log.size() < 2) return "";
+  const size_t start = log.rfind("\r\n", log.size() - 3);
+  const std::string line = log.substr(start == std::string::npos ? 0 : start + 2);
+  const size_t tab = line.find("\tLauncher\t");
+  return tab == std::string::npos ? line : line.substr(tab + 10);
+}
 
 // Each case runs with an empty cache (its folders missing) and with a good
 // installer already in the cache; a failure must leave that one as it was.
+// The log's last line tells which step ended the download.
 TEST_F(InstallerDownload, Table) {
+  log_switch_files switches(true, true);
   for (const download_case& c : kCases) {
     for (const bool installer_in_place : {false, true}) {
       if (installer_in_place && c.before == before_kind::file_where_a_folder_goes) continue;
@@ -142,6 +163,7 @@ TEST_F(InstallerDownload, Table) {
       server::set_rules(c.rules);
       server::clear_record();
       temp_folder root(L"download");
+      ASSERT_TRUE(g_system_log.init(root.path().c_str()));
       const std::wstring folder = root.path() + kCacheFolders;
       const std::wstring destination = folder + kInstallerName;
       const std::wstring temporary = destination + kTemporarySuffix;
@@ -202,6 +224,11 @@ TEST_F(InstallerDownload, Table) {
       ASSERT_EQ(seen.size(), c.requests);
       if (!seen.empty()) {
         EXPECT_EQ(seen[0].target, kServedPath) << "asked in lower case";
+      }
+      const std::string log = read_file(root.path() + L"system.log");
+      EXPECT_EQ(last_message(log).find(c.last_log), 0u) << log;
+      if (c.last_log == kNothingLogged) {
+        EXPECT_EQ(log, "") << "nothing is logged";
       }
     }
   }
