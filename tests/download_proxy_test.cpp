@@ -6,6 +6,7 @@
 // so it runs alone.
 #include "support/md5.h"
 #include "support/text_utils.h"
+#include "tests/support/credentials_dialog.h"
 #include "tests/support/local_update_server.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
@@ -127,19 +128,6 @@ std::string closed_port() {
   ::WSACleanup();
   return std::to_string(ntohs(address.sin_port));
 }
-
-// A top-level window of the test to own WinINet's credentials dialog.
-class owner_window {
-public:
-  owner_window()
-      : window_(::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                  nullptr, nullptr)) {}
-  ~owner_window() { ::DestroyWindow(window_); }
-  HWND get() const { return window_; }
-
-private:
-  HWND window_;
-};
 
 // Answers every credentials dialog that appears until stopped: with the
 // proxy's user name and password, or by cancelling it. Counts them.
