@@ -284,6 +284,10 @@ def cases():
             else:
                 data[at:at] = rng.randbytes(rng.randint(1, 16))
         add("damaged-%02d" % i, "a full manifest with a few random edits", data)
+
+    # Added later; appended so that earlier names stay.
+    add("fields-200000", "two hundred thousand one-letter fields behind the fourth",
+        manifest(installer64() + b" x" * 200000, installer32()))
     return out
 
 
