@@ -18,8 +18,9 @@
 namespace {
 
 constexpr DWORD kReadSize = 1023;
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE;
+// As the client asks: nothing is copied into the WinINet cache.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr double kMiB = 1024.0 * 1024.0;
 
 std::string narrow(const wchar_t* text) {

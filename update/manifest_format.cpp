@@ -3,6 +3,7 @@
 #include <boost/tokenizer.hpp>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -12,9 +13,16 @@ const char kFieldSeparators[] = " \r\n";
 
 using tokens = boost::tokenizer<boost::char_separator<char>>;
 
-std::vector<std::string> split(const std::string& text, const char* separators) {
+// The pieces are read one by one and no further than `limit`: a line may
+// hold millions of them, and only the first few count.
+std::vector<std::string> split(const std::string& text, const char* separators,
+                               size_t limit = std::numeric_limits<size_t>::max()) {
   const tokens pieces(text, boost::char_separator<char>(separators));
-  return std::vector<std::string>(pieces.begin(), pieces.end());
+  std::vector<std::string> taken;
+  for (auto piece = pieces.begin(); piece != pieces.end() && taken.size() < limit; ++piece) {
+    taken.push_back(*piece);
+  }
+  return taken;
 }
 
 // ASCII letters folded, every other byte (a Shift_JIS byte included) as is.
@@ -37,6 +45,10 @@ std::vector<std::string> manifest_lines(const std::string& text) {
 
 std::vector<std::string> manifest_fields(const std::string& line) {
   return split(line, kFieldSeparators);
+}
+
+std::vector<std::string> manifest_fields(const std::string& line, size_t limit) {
+  return split(line, kFieldSeparators, limit);
 }
 
 bool manifest_architecture_fits(const std::string& field, bool system_is_64bit) {

@@ -2,6 +2,7 @@
 // The text format of the ".lt" manifest, shared by the launcher's parser and
 // by the tools that write or check manifests: a header line, then lines of up
 // to four fields (architecture, kind, MD5 text, URL) separated by spaces.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ std::vector<std::string> manifest_lines(const std::string& text);
 // Every field of one line, fields beyond the fourth included: split at runs
 // of spaces (and CR or LF); a tab is no separator and stays in its field.
 std::vector<std::string> manifest_fields(const std::string& line);
+// The first `limit` fields only; the rest of the line is never read.
+std::vector<std::string> manifest_fields(const std::string& line, size_t limit);
 
 // The architecture field serves a 64-bit system when it is "64bit" or "both",
 // any other system when it is "32bit" or "both"; ASCII letters in any case.

@@ -27,8 +27,9 @@ bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool sys
     bool newer_generation = false;
     bool manual = false;
     std::string md5;
-    const std::vector<std::string> fields = manifest_fields(lines[line]);
-    for (size_t index = 0; index < fields.size() && index < manifest_field_count; ++index) {
+    // Only four fields count; a line of a million more costs no more to read.
+    const std::vector<std::string> fields = manifest_fields(lines[line], manifest_field_count);
+    for (size_t index = 0; index < fields.size(); ++index) {
       const std::string& field = fields[index];
       switch (index) {
         case manifest_architecture_field:

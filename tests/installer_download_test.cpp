@@ -1,0 +1,305 @@
+// Downloading an installer into the cache and verifying it, against the local
+// update server: what reaches the destination, what never does, and what is
+// left behind, with and without a good installer already in place.
+#include "support/md5.h"
+#include "support/system_log.h"
+#include "support/text_utils.h"
+#include "tests/support/local_update_server.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_process.h"
+#include "update/installer_downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+namespace server = local_update_server;
+
+namespace {
+
+const char kServedPath[] = "/download/dl-setup64.exe";
+const char kServedPathInCapitals[] = "/Download/DL-Setup64.EXE";
+const wchar_t kCacheFolders[] = L"cache\\vlr6setup\\deep\\";
+const wchar_t kInstallerName[] = L"setup64.exe";
+const wchar_t kTemporarySuffix[] = L".tmp";
+
+// Bytes that differ from any other call's: no two files here share a digest.
+std::string file_bytes(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned x = seed;
+  for (char& c : bytes) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 16);
+  }
+  return bytes;
+}
+
+std::wstring md5_text(const std::string& bytes) {
+  md5_context context;
+  md5_init(&context);
+  md5_update(&context, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  unsigned char digest[md5_digest_size];
+  md5_final(&context, digest);
+  std::string hex;
+  md5_hex(digest, hex);
+  return ansi_to_wide(CP_ACP, hex);
+}
+
+std::wstring upper(std::wstring text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
+  return text;
+}
+
+bool is_folder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Names in a folder, "." and ".." left out.
+std::vector<std::wstring> entries(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+class InstallerDownload : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(server::port("http").empty()) << "the update server is not running";
+    server::set_rules("{}");
+    server::publish(kServedPath, served_);
+    server::clear_record();
+  }
+  void TearDown() override { server::set_rules("{}"); }
+
+  size_t origin_requests() const { return server::requests("http").size(); }
+
+  const std::string served_ = file_bytes(300 * 1024, 1);        // the newest installer
+  const std::string good_installer_ = file_bytes(200 * 1024, 2);  // an older one, already cached
+};
+
+// ----- the table ---------------------------------------------------------------
+
+enum class url_kind { served, in_capitals, empty, not_a_url };
+enum class md5_kind { right, right_in_capitals, other };
+enum class before_kind { clean, stale_tmp, tmp_is_a_folder, file_where_a_folder_goes };
+
+// What the last log line of a case begins with (after the line head).
+const char kMoved[] = "MoveFileEx(";
+const char kMismatch[] = "error: lt hash ";
+const char kResult[] = "get_data_by_wininet ret ";
+const char kNothingLogged[] = "";
+
+struct download_case {
+  const char* name;
+  const char* rules;  // control.json for the served path ("{}": serve it as it is)
+  url_kind url;
+  md5_kind md5;
+  before_kind before;
+  bool succeeds;
+  size_t requests;    // seen by the server
+  const char* last_log;
+};
+
+const download_case kCases[] = {
+    {"Verified", "{}", url_kind::served, md5_kind::right, before_kind::clean, true, 1, kMoved},
+    {"Md5InCapitals", "{}", url_kind::served, md5_kind::right_in_capitals, before_kind::clean, true, 1,
+     kMoved},
+    {"UrlInCapitalsIsAskedInLowerCase", "{}", url_kind::in_capitals, md5_kind::right, before_kind::clean,
+     true, 1, kMoved},
+    {"StaleTmpIsRewritten", "{}", url_kind::served, md5_kind::right, before_kind::stale_tmp, true, 1,
+     kMoved},
+    {"DigestMismatch", "{}", url_kind::served, md5_kind::other, before_kind::clean, false, 1, kMismatch},
+    {"DigestMismatchAfterStaleTmp", "{}", url_kind::served, md5_kind::other, before_kind::stale_tmp,
+     false, 1, kMismatch},
+    {"BodyCutMidStream", R"({"rules": {"/download/dl-setup64.exe": {"cut_after": 150000}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kMismatch},
+    {"EmptyBody", R"({"rules": {"/download/dl-setup64.exe": {"empty_body": true}}})", url_kind::served,
+     md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"NotFound", R"({"rules": {"/download/dl-setup64.exe": {"status": 404}}})", url_kind::served,
+     md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"PartialContent", R"({"rules": {"/download/dl-setup64.exe": {"status": 206, "partial": 300000}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"ServerError", R"({"rules": {"/download/dl-setup64.exe": {"status": 500}}})", url_kind::served,
+     md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"EmptyUrl", "{}", url_kind::empty, md5_kind::right, before_kind::clean, false, 0, kResult},
+    {"NotAUrl", "{}", url_kind::not_a_url, md5_kind::right, before_kind::clean, false, 0, kResult},
+    {"TmpCannotBeOpened", "{}", url_kind::served, md5_kind::right, before_kind::tmp_is_a_folder, false, 1,
+     kResult},
+    {"FolderCannotBeMade", "{}", url_kind::served, md5_kind::right,
+     before_kind::file_where_a_folder_goes, false, 0, kNothingLogged},
+};
+
+// The message of the last line of a log, or empty without one.
+std::string last_message(const std::string& log) {
+  if (log.size() < 2) return "";
+  const size_t start = log.rfind("\r\n", log.size() - 3);
+  const std::string line = log.substr(start == std::string::npos ? 0 : start + 2);
+  const size_t tab = line.find("\tLauncher\t");
+  return tab == std::string::npos ? line : line.substr(tab + 10);
+}
+
+// Each case runs with an empty cache (its folders missing) and with a good
+// installer already in the cache; a failure must leave that one as it was.
+// The log's last line tells which step ended the download.
+TEST_F(InstallerDownload, Table) {
+  log_switch_files switches(true, true);
+  for (const download_case& c : kCases) {
+    for (const bool installer_in_place : {false, true}) {
+      if (installer_in_place && c.before == before_kind::file_where_a_folder_goes) continue;
+      SCOPED_TRACE(std::string(c.name) + (installer_in_place ? ", installer in place" : ", empty cache"));
+      server::set_rules(c.rules);
+      server::clear_record();
+      temp_folder root(L"download");
+      ASSERT_TRUE(g_system_log.init(root.path().c_str()));
+      const std::wstring folder = root.path() + kCacheFolders;
+      const std::wstring destination = folder + kInstallerName;
+      const std::wstring temporary = destination + kTemporarySuffix;
+
+      if (installer_in_place) {
+        ASSERT_TRUE(CInstallerDownloader::CreateDirectoryTree(destination));
+        write_file(destination, good_installer_);
+      }
+      switch (c.before) {
+        case before_kind::stale_tmp:
+          CInstallerDownloader::CreateDirectoryTree(destination);
+          write_file(temporary, file_bytes(400 * 1024, 3));
+          break;
+        case before_kind::tmp_is_a_folder:
+          CInstallerDownloader::CreateDirectoryTree(destination);
+          ASSERT_TRUE(::CreateDirectoryW(temporary.c_str(), nullptr));
+          break;
+        case before_kind::file_where_a_folder_goes:
+          write_file(root.path() + L"cache", "not a folder");
+          break;
+        case before_kind::clean:
+          break;
+      }
+
+      std::string url = server::origin() + kServedPath;
+      if (c.url == url_kind::in_capitals) url = server::origin() + kServedPathInCapitals;
+      if (c.url == url_kind::empty) url.clear();
+      if (c.url == url_kind::not_a_url) url = "not a url";
+      std::wstring md5 = md5_text(served_);
+      if (c.md5 == md5_kind::right_in_capitals) md5 = upper(md5);
+      if (c.md5 == md5_kind::other) md5 = md5_text(good_installer_);
+
+      CInstallerDownloader downloader;
+      EXPECT_EQ(downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, url), destination, md5), c.succeeds);
+
+      if (c.succeeds) {
+        EXPECT_EQ(read_file(destination), served_) << "the destination holds the download";
+      } else if (installer_in_place) {
+        EXPECT_EQ(read_file(destination), good_installer_) << "the installer in place is untouched";
+      } else {
+        EXPECT_FALSE(file_exists(destination)) << "no file reached the destination";
+      }
+      if (c.before == before_kind::tmp_is_a_folder) {
+        EXPECT_TRUE(is_folder(temporary));
+      } else {
+        EXPECT_FALSE(file_exists(temporary)) << "no temporary file is left";
+      }
+      if (c.before == before_kind::file_where_a_folder_goes) {
+        EXPECT_EQ(read_file(root.path() + L"cache"), "not a folder");
+      } else {
+        EXPECT_TRUE(is_folder(folder)) << "the cache folder exists";
+        if (!c.succeeds && !installer_in_place && c.before == before_kind::clean) {
+          EXPECT_TRUE(entries(folder).empty()) << "a failed download creates no file";
+        }
+      }
+
+      const std::vector<recorded_request> seen = server::requests("http");
+      ASSERT_EQ(seen.size(), c.requests);
+      if (!seen.empty()) {
+        EXPECT_EQ(seen[0].target, kServedPath) << "asked in lower case";
+      }
+      const std::string log = read_file(root.path() + L"system.log");
+      EXPECT_EQ(last_message(log).find(c.last_log), 0u) << log;
+      if (c.last_log == kNothingLogged) {
+        EXPECT_EQ(log, "") << "nothing is logged";
+      }
+    }
+  }
+}
+
+// ----- the destination in use ------------------------------------------------
+
+std::wstring holder_program() { return path_from_environment("VELORA_FILE_HOLDER"); }
+
+TEST_F(InstallerDownload, DestinationInUseKeepsTheTmpAndLogsTheMove) {
+  temp_folder root(L"download-held");
+  temp_folder log_folder(L"download-log");
+  const std::wstring destination = root.path() + kInstallerName;
+  const std::wstring temporary = destination + kTemporarySuffix;
+  write_file(destination, good_installer_);
+
+  const std::wstring ready = root.path() + L"holder-ready";
+  test_process holder(holder_program(), L"\"" + destination + L"\" \"" + ready + L"\"");
+  for (int i = 0; i < 200 && !file_exists(ready) && holder.running(); ++i) ::Sleep(25);
+  ASSERT_TRUE(file_exists(ready)) << "the holder has the installer open";
+
+  bool result = true;
+  {
+    log_switch_files switches(true, false);
+    ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+    CInstallerDownloader downloader;
+    result = downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, server::origin() + kServedPath),
+                                     destination, md5_text(served_));
+  }
+  holder.kill();
+
+  EXPECT_FALSE(result);
+  EXPECT_EQ(read_file(destination), good_installer_);
+  EXPECT_EQ(read_file(temporary), served_) << "the verified download waits in the .tmp";
+
+  const std::string log = read_file(log_folder.path() + L"system.log");
+  const std::string md5 = wide_to_ansi(md5_text(served_));
+  // Replacing a file that another program holds is refused; Wine says so with
+  // ERROR_ACCESS_DENIED, as Windows does for a destination in use.
+  const std::string move_line = "LogLv:20/5\tLauncher\tMoveFileEx(" + wide_to_ansi(temporary) + " -> " +
+                                wide_to_ansi(destination) + ") ret 0 err " +
+                                std::to_string(ERROR_ACCESS_DENIED) + ".\r\n";
+  EXPECT_NE(log.find("LogLv:20/10\tLauncher\tget_data_by_wininet ret 0 res 200.\r\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("LogLv:20/20\tLauncher\tget_data_by_wininet lt hash " + md5 + " file hash " + md5 +
+                     ".\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(move_line), std::string::npos) << log;
+}
+
+// ----- the cache folder --------------------------------------------------------
+
+TEST(CreateDirectoryTree, MakesWhatIsMissingAndNoMore) {
+  temp_folder root(L"tree");
+  EXPECT_TRUE(CInstallerDownloader::CreateDirectoryTree(root.path() + L"setup64.exe"));
+  EXPECT_TRUE(entries(root.path()).empty()) << "an existing folder is left as it is";
+
+  EXPECT_TRUE(CInstallerDownloader::CreateDirectoryTree(root.path() + L"a\\b\\c\\d\\setup64.exe"));
+  EXPECT_TRUE(is_folder(root.path() + L"a\\b\\c\\d"));
+  EXPECT_FALSE(file_exists(root.path() + L"a\\b\\c\\d\\setup64.exe"));
+  EXPECT_TRUE(CInstallerDownloader::CreateDirectoryTree(root.path() + L"a\\b\\c\\d\\setup64.exe"))
+      << "a second time: it exists";
+  EXPECT_TRUE(CInstallerDownloader::CreateDirectoryTree(root.path() + L"a/b/e/setup64.exe"))
+      << "slashes name the same folders";
+  EXPECT_TRUE(is_folder(root.path() + L"a\\b\\e"));
+
+  EXPECT_FALSE(CInstallerDownloader::CreateDirectoryTree(L"setup64.exe")) << "no folder at all";
+  write_file(root.path() + L"file", "");
+  EXPECT_FALSE(CInstallerDownloader::CreateDirectoryTree(root.path() + L"file\\x\\setup64.exe"));
+  EXPECT_FALSE(is_folder(root.path() + L"file\\x"));
+}
+
+}  // namespace
