@@ -69,6 +69,12 @@ void CEasyProgress::DoDataExchange() {
 
 BOOL CEasyProgress::OnInitDialog() {
   CDialog::OnInitDialog();
+  // The colour request selects the bold font into the text's device context,
+  // which is all Windows needs; some static controls select their own font
+  // after that request, so the text control is given the bold font as well.
+  if (m_fontText.IsValid()) {
+    m_static.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontText.Get()), FALSE);
+  }
 
   RECT text{}, bar{};
   GetClientRect(&m_rcClient);
