@@ -134,6 +134,13 @@ bool launcher_driver::mouse_click(int id) {
 
 void launcher_driver::post_click(int id) { ::PostMessageW(::GetDlgItem(window_, id), BM_CLICK, 0, 0); }
 
+void launcher_driver::press_escape() {
+  ::PostMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  ::PostMessageW(window_, WM_KEYUP, VK_ESCAPE, 0);
+}
+
+void launcher_driver::close_window() { ::PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
 bool launcher_driver::enabled(int id) const { return ::IsWindowEnabled(::GetDlgItem(window_, id)) != FALSE; }
 
 bool launcher_driver::checked(int id) const {
@@ -169,6 +176,13 @@ std::vector<UINT> launcher_driver::wait_texts() const {
   return wait_texts_;
 }
 
+bool launcher_driver::wait_window_visible() const {
+  for (HWND dialog : top_level_dialogs(process_->id())) {
+    if (::GetDlgItem(dialog, IDC_WAIT_TEXT)) return true;
+  }
+  return false;
+}
+
 int launcher_driver::open_boxes(UINT text_id) const {
   std::lock_guard<std::mutex> hold(lock_);
   int open = 0;
@@ -187,26 +201,29 @@ void launcher_driver::watch() {
 
 void launcher_driver::look_at_windows() {
   bool waiting = false;
+  std::vector<HWND> boxes;
   for (HWND dialog : top_level_dialogs(process_->id())) {
-    if (HWND label = ::GetDlgItem(dialog, IDC_WAIT_TEXT)) {
-      waiting = true;
-      const UINT id = string_of(window_text(label), nullptr);
-      std::lock_guard<std::mutex> hold(lock_);
-      if (id != last_wait_text_) {
-        wait_texts_.push_back(id);
-        last_wait_text_ = id;
-      }
-    } else {
-      look_at_box(dialog);
+    HWND label = ::GetDlgItem(dialog, IDC_WAIT_TEXT);
+    if (!label) {
+      boxes.push_back(dialog);
+      continue;
+    }
+    waiting = true;
+    const UINT id = string_of(window_text(label), nullptr);
+    std::lock_guard<std::mutex> hold(lock_);
+    if (id != last_wait_text_) {
+      wait_texts_.push_back(id);
+      last_wait_text_ = id;
     }
   }
   if (!waiting) {
     std::lock_guard<std::mutex> hold(lock_);
     last_wait_text_ = 0;
   }
+  for (HWND box : boxes) look_at_box(box, waiting);
 }
 
-void launcher_driver::look_at_box(HWND box) {
+void launcher_driver::look_at_box(HWND box, bool waiting) {
   std::unique_lock<std::mutex> hold(lock_);
   if (answered_.count(box)) return;
   size_t index = 0;
@@ -216,7 +233,10 @@ void launcher_driver::look_at_box(HWND box) {
     launcher_box seen;
     seen.text = box_text(box);
     seen.text_id = string_of(seen.text, &seen.insert);
+    seen.caption = window_text(box);
+    seen.owner = ::GetWindow(box, GW_OWNER);
     seen.yes_no = ::GetDlgItem(box, IDYES) != nullptr;
+    seen.over_wait_window = waiting;
     hold.lock();
     boxes_.push_back(seen);
     box_windows_.push_back(box);

@@ -27,7 +27,10 @@ struct launcher_box {
   UINT text_id = 0;      // its string; 0 when it is none of the launcher's
   std::wstring text;
   std::wstring insert;   // what stands in the string's "%s"
+  std::wstring caption;
+  HWND owner = nullptr;
   bool yes_no = false;   // Yes and No; otherwise OK only
+  bool over_wait_window = false;  // the please-wait window was up with it
   int answer = 0;        // the button pressed, 0 while none
 };
 
@@ -68,6 +71,11 @@ public:
   // handler shows its box on the window's own thread.
   void post_click(int id);
 
+  // The other ways a user closes a window: the Escape key, and the window's
+  // own close command (its title bar button, Alt+F4). Both are posted.
+  void press_escape();
+  void close_window();
+
   bool enabled(int id) const;
   bool checked(int id) const;
   // Whether the window answers a message within `timeout_ms`; `took_ms` gets
@@ -83,13 +91,14 @@ public:
   // the string ids the please-wait window showed, each change once.
   std::vector<launcher_box> boxes() const;
   std::vector<UINT> wait_texts() const;
+  bool wait_window_visible() const;
   // The boxes of `text_id` open right now.
   int open_boxes(UINT text_id) const;
 
 private:
   void watch();
   void look_at_windows();
-  void look_at_box(HWND box);
+  void look_at_box(HWND box, bool waiting);
   int decide(const launcher_box& box);
 
   std::wstring folder_;
