@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,27 @@ std::string closed_port() {
   ::WSACleanup();
   return std::to_string(ntohs(address.sin_port));
 }
+
+// An environment variable of this process, and so of the launchers it
+// starts, set (or removed, for null) while the object lives.
+class environment_override {
+public:
+  environment_override(const wchar_t* name, const wchar_t* value) : name_(name) {
+    wchar_t saved[1024] = {};
+    const DWORD length = ::GetEnvironmentVariableW(name, saved, 1024);
+    had_value_ = length > 0 && length < 1024;
+    saved_ = saved;
+    ::SetEnvironmentVariableW(name, value);
+  }
+  ~environment_override() { ::SetEnvironmentVariableW(name_, had_value_ ? saved_.c_str() : nullptr); }
+  environment_override(const environment_override&) = delete;
+  environment_override& operator=(const environment_override&) = delete;
+
+private:
+  const wchar_t* name_;
+  bool had_value_ = false;
+  std::wstring saved_;
+};
 
 std::string rule_key(const std::string& path) { return "\"" + path + "\": "; }
 
@@ -364,10 +386,15 @@ TEST_P(NetworkFaults, FallBackKeepsTheGoodInstaller) {
   std::string text = bench_.manifest_for_newer();
   const std::string md5 = bench_.md5_of(build::newer);
 
-  std::wstring saved_proxy;
+  // Under Wine the system's proxy may come from the environment, which the
+  // launcher inherits: for the refused manifest it points at a closed port,
+  // with no exception for loopback addresses.
+  std::vector<std::unique_ptr<environment_override>> proxy;
   if (c.what == fault::refused && manifest) {
-    // The system's proxy points at a closed port; the launcher inherits it.
-    ::SetEnvironmentVariableW(L"http_proxy", wide("http://127.0.0.1:" + closed_port()).c_str());
+    const std::wstring closed = wide("http://127.0.0.1:" + closed_port());
+    proxy.push_back(std::make_unique<environment_override>(L"http_proxy", closed.c_str()));
+    proxy.push_back(std::make_unique<environment_override>(L"no_proxy", nullptr));
+    proxy.push_back(std::make_unique<environment_override>(L"NO_PROXY", nullptr));
   } else if (c.what == fault::refused) {
     const std::string url = workflow_bench::url(download_path());
     const size_t port = url.rfind(':');
@@ -382,7 +409,7 @@ TEST_P(NetworkFaults, FallBackKeepsTheGoodInstaller) {
   bench_.serve_manifest(text);
   launcher_.answer({IDYES});
   install();
-  ::SetEnvironmentVariableW(L"http_proxy", nullptr);
+  proxy.clear();
 
   if (c.what == fault::slow) {
     // Slow is not broken: the newest installer is fetched and run.
