@@ -270,8 +270,7 @@ TEST_P(InstallThroughTheWindow, Outcome) {
     text.replace(text.find(md5), md5.size(), upper);
   }
   if (c.manifest != served::none) bench_.serve_manifest(text);
-  launcher_.answer({});
-  for (int answer : c.answers) launcher_.answer({answer});
+  launcher_.answer(c.answers);
 
   install(c.arguments, c.tick);
 

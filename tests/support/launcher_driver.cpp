@@ -108,9 +108,9 @@ bool launcher_driver::start(const std::wstring& arguments) {
   return true;
 }
 
-void launcher_driver::answer(std::initializer_list<int> answers) {
+void launcher_driver::answer(const std::vector<int>& answers) {
   std::lock_guard<std::mutex> hold(lock_);
-  answers_.insert(answers_.end(), answers);
+  answers_.insert(answers_.end(), answers.begin(), answers.end());
 }
 
 void launcher_driver::set_policy(box_policy policy) {

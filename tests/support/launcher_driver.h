@@ -14,7 +14,6 @@
 #include <atomic>
 #include <deque>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -35,7 +34,8 @@ struct launcher_box {
 };
 
 // The button to press in a box (IDYES, IDNO, IDOK), or 0 to leave it open
-// for now; a box left open is asked about again.
+// for now; a box left open is asked about again. Called on the watcher's
+// thread, with the driver's lock held: it must not call the driver.
 using box_policy = std::function<int(const launcher_box&)>;
 
 class launcher_driver {
@@ -48,8 +48,6 @@ public:
   // Ends a launcher that still runs.
   ~launcher_driver();
 
-  const std::wstring& launcher_path() const { return launcher_; }
-
   // Starts the launcher (it inherits this process's environment) and waits
   // for its window. False when no window appeared.
   bool start(const std::wstring& arguments = L"");
@@ -58,7 +56,7 @@ public:
 
   // The answers to the next boxes, in order. Once they are used up a box
   // gets OK, or No when it asks; unless a policy is set, which decides alone.
-  void answer(std::initializer_list<int> answers);
+  void answer(const std::vector<int>& answers);
   void set_policy(box_policy policy);
 
   // A click on control `id` of the launcher window (BM_CLICK, which presses
