@@ -25,7 +25,10 @@ const char kNewerGenerationLine[] = "both 7.0.0.1 - http://www.camberly.co.jp/ve
 const wchar_t kNewerGenerationPage[] = L"http://www.camberly.co.jp/velora7/";
 
 enum class at_hand { nothing, beside_older, beside_newer, cached_older, cached_newer };
-enum class manifest { newest, newest_upper_case, missing, generation_only, with_generation, wrong_md5 };
+enum class manifest {
+  newest, newest_upper_case, missing, generation_only, with_generation, wrong_md5,
+  cut_in_md5, cut_in_url  // the connection closes inside the installer line
+};
 enum class started { nothing, beside, cache };
 enum class cache_after { absent, older, newer };
 
@@ -55,6 +58,7 @@ protected:
       case at_hand::cached_newer: bench_.put_cached(build::newer); break;
     }
     std::string text = bench_.manifest_for_newer();
+    std::string manifest_rule;
     switch (c.served) {
       case manifest::newest: break;
       case manifest::newest_upper_case: {
@@ -72,13 +76,22 @@ protected:
         text.replace(text.find(md5), md5.size(), std::string(32, 'f'));
         break;
       }
+      case manifest::cut_in_md5:
+      case manifest::cut_in_url: {
+        const size_t cut = c.served == manifest::cut_in_md5 ? text.find(bench_.md5_of(build::newer)) + 8
+                                                              : text.find("/download/") + 6;
+        manifest_rule = "\"/launcher/installer6.lt\": {\"cut_after\": " + std::to_string(cut) + "}";
+        break;
+      }
     }
     if (!text.empty()) bench_.serve_manifest(text);
+    std::string rules = manifest_rule;
     if (c.download_rule) {
       const std::wstring wide_name = workflow_bench::installer_name();
       const std::string path = "/download/" + std::string(wide_name.begin(), wide_name.end());
-      workflow_bench::rules("{\"" + path + "\": " + c.download_rule + "}");
+      rules += (rules.empty() ? "\"" : ", \"") + path + "\": " + c.download_rule;
     }
+    if (!rules.empty()) workflow_bench::rules("{" + rules + "}");
   }
 
   void run(std::initializer_list<int> answers = {}) {
@@ -195,7 +208,14 @@ INSTANTIATE_TEST_SUITE_P(NoManifest, InstallWorkflow, ::testing::Values(
     install_case{"BesideNoDoesNothing", at_hand::beside_older, manifest::missing, nullptr, {IDNO},
                  {k104}, started::nothing, false, 0, cache_after::absent},
     install_case{"CachedIsDeleted", at_hand::cached_older, manifest::missing, nullptr, {}, {k115},
-                 started::nothing, false, 0, cache_after::absent}),
+                 started::nothing, false, 0, cache_after::absent},
+    // A manifest cut short reads as a short body: cut inside the installer's
+    // digest the line is incomplete and no manifest was had; cut inside its
+    // URL the line names a URL that does not exist, and the download fails.
+    install_case{"CachedAndManifestCutInTheDigest", at_hand::cached_older, manifest::cut_in_md5, nullptr,
+                 {}, {k115}, started::nothing, false, 0, cache_after::absent},
+    install_case{"CachedAndManifestCutInTheUrlIsKept", at_hand::cached_older, manifest::cut_in_url,
+                 nullptr, {}, {k105}, started::nothing, false, 0, cache_after::older}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The download fails or brings the wrong bytes: a good installer is kept.

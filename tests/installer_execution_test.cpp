@@ -5,6 +5,7 @@
 #include "launcher/installer_execution.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/setup_records.h"
+#include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 
@@ -221,52 +222,20 @@ TEST_F(Execution, OlderWindowsStartsWithOpen) {
 // suite runs.
 class ShellOpening : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    const std::wstring command = L"\"" + tool(L"shell_recorder\\shell_recorder.exe") + L"\" \"%1\"";
-    set_default(L".pdf", L"VeloraTest.pdf");
-    for (const wchar_t* type : {L"VeloraTest.pdf", L"http", L"https"}) {
-      set_default(std::wstring(type) + L"\\shell\\open\\command", command.c_str());
-    }
-  }
-
-  static void set_default(const std::wstring& key, const std::wstring& value) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &handle, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(handle);
-  }
-
-  void SetUp() override { ::SetEnvironmentVariableW(L"VELORA_SHELL_RECORD", record_.c_str()); }
+  static void SetUpTestSuite() { register_shell_recorder(); }
 
   // The recorder's lines, waiting until `count` arrived.
-  std::vector<std::wstring> recorded(size_t count) const {
-    std::vector<std::wstring> lines;
-    const DWORD start = ::GetTickCount();
-    do {
-      lines.clear();
-      const std::wstring text = widen(read_file(record_));
-      size_t from = 0, end;
-      while ((end = text.find(L"\r\n", from)) != std::wstring::npos) {
-        lines.push_back(text.substr(from, end - from));
-        from = end + 2;
-      }
-      if (lines.size() >= count) break;
-      ::Sleep(50);
-    } while (::GetTickCount() - start < 15000);
-    return lines;
-  }
+  std::vector<std::wstring> recorded(size_t count) const { return record_.lines_when(count, kWatchMs); }
 
   temp_folder work_{L"shell-open"};
-  std::wstring record_ = work_.path() + L"shell-record.txt";
+  std::wstring record_path_ = work_.path() + L"shell-record.txt";
+  shell_record record_{record_path_};
 };
 
 TEST_F(ShellOpening, EmptyTargetCallsNothing) {
   EXPECT_FALSE(ShellOpen(nullptr, L"", SW_SHOWNORMAL));
   ::Sleep(500);
-  EXPECT_FALSE(file_exists(record_));
+  EXPECT_FALSE(file_exists(record_path_));
 }
 
 TEST_F(ShellOpening, PdfAndWebAddressesReachTheirPrograms) {

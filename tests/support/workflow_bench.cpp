@@ -36,7 +36,8 @@ void make_folders_for(const std::wstring& file) {
 
 }  // namespace
 
-workflow_bench::workflow_bench(const std::wstring& temp_name) {
+workflow_bench::workflow_bench(const std::wstring& temp_name, const std::wstring& launcher_folder)
+    : launcher_folder_(launcher_folder.empty() ? launcher_directory() : launcher_folder) {
   temp_ = work_.path() + temp_name + L"\\";
   ::CreateDirectoryW(temp_.c_str(), nullptr);
   wchar_t saved[MAX_PATH] = {};
@@ -61,8 +62,6 @@ workflow_bench::~workflow_bench() {
 std::wstring workflow_bench::installer_name() { return Is64BitOS() ? L"setup64.exe" : L"setup32.exe"; }
 
 std::string workflow_bench::architecture() { return Is64BitOS() ? "64bit" : "32bit"; }
-
-std::wstring workflow_bench::beside_folder() const { return launcher_directory() + L"vlr6setup\\"; }
 
 void workflow_bench::put_cached(installer_build build) {
   ::CreateDirectoryW(cache_folder().c_str(), nullptr);

@@ -12,7 +12,10 @@
 
 class workflow_bench {
 public:
-  explicit workflow_bench(const std::wstring& temp_name = L"temp");
+  // `launcher_folder` is where the launcher under test runs from (with a
+  // trailing backslash): the test program's own folder when empty.
+  explicit workflow_bench(const std::wstring& temp_name = L"temp",
+                          const std::wstring& launcher_folder = L"");
   workflow_bench(const workflow_bench&) = delete;
   workflow_bench& operator=(const workflow_bench&) = delete;
   ~workflow_bench();
@@ -26,7 +29,7 @@ public:
   // Where the workflows look and download.
   std::wstring cache_folder() const { return temp_ + L"vlr6setup\\"; }
   std::wstring cached_installer() const { return cache_folder() + installer_name(); }
-  std::wstring beside_folder() const;
+  std::wstring beside_folder() const { return launcher_folder_ + L"vlr6setup\\"; }
   std::wstring beside_installer() const { return beside_folder() + installer_name(); }
   std::wstring beside_manual() const { return beside_folder() + L"vl6manual.pdf"; }
 
@@ -62,6 +65,7 @@ public:
 
 private:
   temp_folder work_{L"workflow"};
+  std::wstring launcher_folder_;
   std::wstring temp_;
   std::wstring saved_temp_;
   std::wstring record_;
