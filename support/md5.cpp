@@ -288,3 +288,14 @@ bool md5_hex(const unsigned char* digest, std::string& text) {
   text = hex;
   return true;
 }
+
+std::string md5_text_of(const void* data, size_t length) {
+  md5_context context;
+  md5_init(&context);
+  md5_update(&context, static_cast<const unsigned char*>(data), length);
+  unsigned char digest[md5_digest_size];
+  md5_final(&context, digest);
+  std::string text;
+  md5_hex(digest, text);
+  return text;
+}

@@ -29,6 +29,9 @@ bool md5_file(const std::string& path, unsigned char* digest);
 // digested, whatever the ANSI code page can represent.
 bool md5_file(const std::wstring& path, unsigned char* digest);
 
+// The MD5 text of `length` bytes in memory.
+std::string md5_text_of(const void* data, size_t length);
+
 // The text form of `digest`, replacing `text`. False (text unchanged) for a
 // null digest.
 bool md5_hex(const unsigned char* digest, std::string& text);

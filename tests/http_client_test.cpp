@@ -3,6 +3,7 @@
 // and the certificate checks.
 #include "support/system_log.h"
 #include "tests/support/credentials_dialog.h"
+#include "tests/support/system_proxy.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "support/system_libraries.h"
@@ -218,18 +219,8 @@ TEST_F(HttpClient, UnreachableServerFailsTheSendAndLogsIt) {
   log_switch_files switches(true, true);
   ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
 
-  // A port that was just free: nothing listens there.
-  SOCKET probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  int length = sizeof(address);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::closesocket(probe);
-
   http_request request = origin_request(kManifestPath);
-  request.port = std::to_string(ntohs(address.sin_port));
+  request.port = closed_port();
   const response r = fetch(request);
   EXPECT_NE(r.result, 0u);
   EXPECT_EQ(r.status, 100u);

@@ -40,14 +40,7 @@ std::string file_bytes(size_t size, unsigned seed) {
 }
 
 std::wstring md5_text(const std::string& bytes) {
-  md5_context context;
-  md5_init(&context);
-  md5_update(&context, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  unsigned char digest[md5_digest_size];
-  md5_final(&context, digest);
-  std::string hex;
-  md5_hex(digest, hex);
-  return ansi_to_wide(CP_ACP, hex);
+  return ansi_to_wide(CP_ACP, md5_text_of(bytes.data(), bytes.size()));
 }
 
 std::wstring upper(std::wstring text) {

@@ -10,6 +10,7 @@
 #include "launcher/launcher_pages.h"
 #include "res/resource.h"
 #include "tests/support/launcher_driver.h"
+#include "tests/support/system_proxy.h"
 #include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
 #include "tests/support/workflow_bench.h"
@@ -82,22 +83,6 @@ std::vector<UINT> ids_of(const std::vector<launcher_box>& boxes) {
   std::vector<UINT> ids;
   for (const launcher_box& box : boxes) ids.push_back(box.text_id);
   return ids;
-}
-
-// A loopback port on which nothing listens: bound once, then let go.
-std::string closed_port() {
-  WSADATA data;
-  ::WSAStartup(MAKEWORD(2, 2), &data);
-  const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof(address);
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::closesocket(probe);
-  ::WSACleanup();
-  return std::to_string(ntohs(address.sin_port));
 }
 
 // An environment variable of this process, and so of the launchers it

@@ -6,6 +6,7 @@
 #include "support/system_log.h"
 #include "support/windows_facts.h"
 #include "tests/support/credentials_dialog.h"
+#include "tests/support/system_proxy.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "update/http_client.h"
@@ -33,55 +34,6 @@ std::string field_of(const char* name) {
 }
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-
-// The prefix's system proxy (what WinINet's preconfigured sessions use), set
-// for one test and put back after.
-class system_proxy {
-public:
-  explicit system_proxy(const std::wstring& server) {
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    DWORD size = sizeof(saved_enable_);
-    had_enable_ = ::RegQueryValueExW(key_, L"ProxyEnable", nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(&saved_enable_), &size) == ERROR_SUCCESS;
-    wchar_t saved[512] = {};
-    size = sizeof(saved) - sizeof(wchar_t);
-    had_server_ = ::RegQueryValueExW(key_, L"ProxyServer", nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
-                                     &size) == ERROR_SUCCESS;
-    saved_server_ = saved;
-    const DWORD enable = 1;
-    ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof(enable));
-    set_server(server);
-  }
-  ~system_proxy() {
-    if (had_enable_) {
-      ::RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved_enable_),
-                       sizeof(saved_enable_));
-    } else {
-      ::RegDeleteValueW(key_, L"ProxyEnable");
-    }
-    if (had_server_) {
-      set_server(saved_server_);
-    } else {
-      ::RegDeleteValueW(key_, L"ProxyServer");
-    }
-    ::RegCloseKey(key_);
-  }
-  system_proxy(const system_proxy&) = delete;
-  system_proxy& operator=(const system_proxy&) = delete;
-
-private:
-  void set_server(const std::wstring& server) {
-    ::RegSetValueExW(key_, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
-                     static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
-  }
-  HKEY key_ = nullptr;
-  DWORD saved_enable_ = 0;
-  bool had_enable_ = false;
-  bool had_server_ = false;
-  std::wstring saved_server_;
-};
 
 class RealRelease : public ::testing::Test {
 protected:
@@ -149,7 +101,8 @@ TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCred
   const std::string password = field_of("proxy_password");
   const std::wstring destination = folder_->path() + L"cache\\vlr6setup\\" + (Is64BitOS() ? L"setup64.exe" : L"setup32.exe");
   {
-    system_proxy proxy(L"127.0.0.1:" + wide(field_of("squid")));
+    system_proxy proxy("127.0.0.1:" + field_of("squid"));
+    ASSERT_TRUE(proxy.set());
     owner_window owner;
     auto answered = answer_credentials_dialog(wide(user), wide(password), false);
     EXPECT_TRUE(downloader.DownloadFile(owner.get(), downloader.GetLatestUrl(), destination, downloader.GetLatestMd5()));

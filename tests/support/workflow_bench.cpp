@@ -87,14 +87,7 @@ std::string workflow_bench::bytes_of(installer_build build) const {
 std::string workflow_bench::md5_of(installer_build build) const { return md5_of_bytes(bytes_of(build)); }
 
 std::string workflow_bench::md5_of_bytes(const std::string& bytes) {
-  md5_context context;
-  md5_init(&context);
-  md5_update(&context, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  unsigned char digest[md5_digest_size];
-  md5_final(&context, digest);
-  std::string text;
-  md5_hex(digest, text);
-  return text;
+  return md5_text_of(bytes.data(), bytes.size());
 }
 
 void workflow_bench::serve_manifest(const std::string& text) {

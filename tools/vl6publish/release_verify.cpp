@@ -22,18 +22,6 @@ const char kManifestSuffix[] = ".lt";
 
 std::wstring number(size_t value) { return std::to_wstring(value); }
 
-// The body's MD5 text, digested in memory as md5_file digests a file.
-std::string md5_of(const std::vector<char>& body) {
-  md5_context context;
-  md5_init(&context);
-  md5_update(&context, reinterpret_cast<const unsigned char*>(body.data()), body.size());
-  unsigned char digest[md5_digest_size];
-  md5_final(&context, digest);
-  std::string text;
-  md5_hex(digest, text);
-  return text;
-}
-
 struct fetched {
   DWORD result = 0;
   DWORD status = 0;
@@ -199,7 +187,7 @@ int verify_release(const verify_inputs& inputs) {
       if (answer.body.empty()) {
         text += L", empty: the launcher refuses an empty download";
       } else {
-        const std::wstring actual = ansi_to_wide(CP_ACP, md5_of(answer.body));
+        const std::wstring actual = ansi_to_wide(CP_ACP, md5_text_of(answer.body.data(), answer.body.size()));
         matched = _wcsicmp(actual.c_str(), file.md5.c_str()) == 0;
         text += matched ? L", MD5 matches" : L", MD5 differs: manifest " + file.md5 + L", file " + actual;
       }
