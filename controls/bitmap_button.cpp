@@ -6,6 +6,15 @@ namespace {
 
 constexpr UINT kHoverRedrawFlags = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
+// comctl32 is never imported: its function comes from the system folder, and
+// user32's own serves when comctl32 cannot be had.
+bool track_mouse_event(TRACKMOUSEEVENT* request) {
+  if (const comctl32_functions* comctl32 = comctl32_library()) {
+    return comctl32->_TrackMouseEvent(request) != FALSE;
+  }
+  return ::TrackMouseEvent(request) != FALSE;
+}
+
 }  // namespace
 
 CzBitmapButton::CzBitmapButton() : m_hHandCursor(::LoadCursorW(nullptr, IDC_HAND)) {
@@ -113,11 +122,14 @@ void CzBitmapButton::RedrawHoverChange() { RedrawWindow(nullptr, nullptr, kHover
 
 void CzBitmapButton::TrackMouseLeave() {
   m_trackMouseEvent.hwndTrack = m_hWnd;
-  // comctl32 is never imported: its function comes from the system folder,
-  // and user32's own serves when comctl32 cannot be had.
-  if (const comctl32_functions* comctl32 = comctl32_library()) {
-    comctl32->_TrackMouseEvent(&m_trackMouseEvent);
-  } else {
-    ::TrackMouseEvent(&m_trackMouseEvent);
-  }
+  track_mouse_event(&m_trackMouseEvent);
+  // A move can reach the button while the mouse is elsewhere: under the
+  // capture of a press dragged off the button, or handled after the mouse
+  // went on. Windows then reports the leave at once; Wine neither tracks nor
+  // reports it, and the hover look would stay until the mouse came back. The
+  // button posts that notice itself whenever no leave is being tracked for it.
+  TRACKMOUSEEVENT tracking{sizeof(TRACKMOUSEEVENT), TME_QUERY, nullptr, 0};
+  const bool tracked = track_mouse_event(&tracking) && tracking.hwndTrack == m_hWnd &&
+                       (tracking.dwFlags & TME_LEAVE) != 0;
+  if (!tracked) PostMessage(WM_MOUSELEAVE);
 }

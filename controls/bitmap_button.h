@@ -53,5 +53,7 @@ private:
   LRESULT OnMouseLeave();
   LRESULT OnSetCursor();
   void RedrawHoverChange();
+  // Asks for a leave notice; when afterwards no leave is tracked for the
+  // button (the mouse is elsewhere), posts the notice itself.
   void TrackMouseLeave();
 };

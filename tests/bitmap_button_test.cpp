@@ -229,7 +229,16 @@ HWND window_under_cursor() {
   return ::WindowFromPoint(cursor);
 }
 
-TEST_F(ButtonDialog, HoverIsTrackedUntilTheMouseLeaves) {
+// The workflows disable their button while they run, so the mouse may leave
+// a disabled button, which gets no mouse messages.
+struct leave_case {
+  const char* name;
+  BOOL enabled_when_leaving;
+};
+
+class HoverLeave : public ButtonDialog, public ::testing::WithParamInterface<leave_case> {};
+
+TEST_P(HoverLeave, IsTrackedUntilTheMouseLeaves) {
   recording_button& button = dialog.first;
   ASSERT_TRUE(button.LoadBitmaps(IDB_FIXTURE_NORMAL, IDB_FIXTURE_SELECTED, 0, 0, IDB_FIXTURE_HOVER));
   // Wine tracks the leave only when the mouse is over the window when the
@@ -254,8 +263,37 @@ TEST_F(ButtonDialog, HoverIsTrackedUntilTheMouseLeaves) {
   EXPECT_TRUE(button.drawn.empty());
 
   // The button moves away from the mouse: the tracking asked for reports the leave.
+  button.EnableWindow(GetParam().enabled_when_leaving);
   move_control(button, false);
   ASSERT_NE(window_under_cursor(), button.GetSafeHwnd());
+  ASSERT_TRUE(pump_until([&] { return !button.m_bHover; }, kLeaveTimeoutMs));
+  ASSERT_FALSE(button.drawn.empty());
+  EXPECT_EQ(button.drawn.back(), button.normal());
+}
+
+const leave_case kLeaveCases[] = {{"enabled", TRUE}, {"disabled", FALSE}};
+
+INSTANTIATE_TEST_SUITE_P(States, HoverLeave, ::testing::ValuesIn(kLeaveCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A press dragged off the button: the button holds the capture, so its moves
+// arrive while the mouse is over something else, and no leave can be tracked
+// from there. The hover look must still end without the mouse coming back.
+TEST_F(ButtonDialog, HoverEndsAfterAPressDraggedOff) {
+  recording_button& button = dialog.first;
+  ASSERT_TRUE(button.LoadBitmaps(IDB_FIXTURE_NORMAL, IDB_FIXTURE_SELECTED, 0, 0, IDB_FIXTURE_HOVER));
+  move_control(button, false);
+  ASSERT_NE(window_under_cursor(), button.GetSafeHwnd());
+
+  button.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  ASSERT_EQ(::GetCapture(), button.GetSafeHwnd());
+  button.drawn.clear();
+  const LPARAM off_the_button = MAKELPARAM(kBitmapWidth + 20, kBitmapHeight + 20);
+  button.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, off_the_button);
+  EXPECT_TRUE(button.m_bHover);
+  button.SendMessage(WM_LBUTTONUP, 0, off_the_button);
+  ASSERT_NE(::GetCapture(), button.GetSafeHwnd());
+
   ASSERT_TRUE(pump_until([&] { return !button.m_bHover; }, kLeaveTimeoutMs));
   ASSERT_FALSE(button.drawn.empty());
   EXPECT_EQ(button.drawn.back(), button.normal());
