@@ -1,5 +1,6 @@
 #include "update/installer_downloader.h"
 
+#include "framework/afx_handle.h"
 #include "support/file_information.h"
 #include "support/path_utils.h"
 #include "support/system_log.h"
@@ -38,10 +39,23 @@ bool same_md5_text(const std::wstring& expected, const std::wstring& actual) {
 
 bool found_directory(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
-  const HANDLE search = ::FindFirstFileW(folder.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  ::FindClose(search);
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const afx_find_handle search(::FindFirstFileW(folder.c_str(), &data));
+  return search.IsValid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Sends `request` and logs the outcome. True only for an answer of 200; the
+// proxy credentials in effect then are remembered for the next request.
+bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::string& proxy_user,
+           std::string& proxy_password) {
+  DWORD status = 0;
+  std::string headers;
+  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
+  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
+                       static_cast<int>(status));
+  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
+  proxy_user = get_captured_proxy_user();
+  proxy_password = get_captured_proxy_password();
+  return true;
 }
 
 }  // namespace
@@ -61,16 +75,8 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
 
   http_request request = prepare_download_request(kManifestUrl, proxy_user, proxy_password);
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
-  DWORD status = 0;
-  std::string headers;
   std::vector<char> body;
-  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
-  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
-                       static_cast<int>(status));
-  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
-
-  proxy_user = get_captured_proxy_user();
-  proxy_password = get_captured_proxy_password();
+  if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
   return ParseManifest(body);
 }
 
@@ -81,16 +87,8 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
 
   http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
   g_system_log.write_w(my_system_log::level_trace, kFileRequestLine, url.c_str(), destination.c_str());
-  DWORD status = 0;
-  std::string headers;
   std::vector<char> body;
-  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
-  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
-                       static_cast<int>(status));
-  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
-
-  proxy_user = get_captured_proxy_user();
-  proxy_password = get_captured_proxy_password();
+  if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
   if (body.empty()) return false;
 
   const std::wstring temporary = destination + kTemporarySuffix;
