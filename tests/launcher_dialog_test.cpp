@@ -69,15 +69,6 @@ HANDLE duplicate(HANDLE handle) {
   return copy;
 }
 
-bool poll(const std::function<bool()>& done, DWORD timeout_ms) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  while (!done()) {
-    if (::GetTickCount64() >= deadline) return false;
-    ::Sleep(10);
-  }
-  return true;
-}
-
 class probe_dialog;
 probe_dialog* g_probe = nullptr;  // the dialog of the dialog thread, for its CBT hook
 

@@ -70,15 +70,6 @@ bool ends_with(const std::wstring& text, const std::wstring& tail) {
 
 bool same_path(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
-bool poll(const std::function<bool()>& done, DWORD timeout_ms) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  while (!done()) {
-    if (::GetTickCount64() >= deadline) return false;
-    ::Sleep(10);
-  }
-  return true;
-}
-
 std::vector<UINT> ids_of(const std::vector<launcher_box>& boxes) {
   std::vector<UINT> ids;
   for (const launcher_box& box : boxes) ids.push_back(box.text_id);

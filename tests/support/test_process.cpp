@@ -113,3 +113,12 @@ std::wstring window_text(HWND window) {
   text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
   return text;
 }
+
+bool poll(const std::function<bool()>& done, DWORD timeout_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  while (!done()) {
+    if (::GetTickCount64() >= deadline) return false;
+    ::Sleep(10);
+  }
+  return true;
+}

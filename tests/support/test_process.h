@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,3 +44,7 @@ extern const wchar_t kDialogBoxClass[];
 std::vector<HWND> child_windows(HWND parent, const wchar_t* class_name);
 
 std::wstring window_text(HWND window);
+
+// Asks `done` every 10 ms until it answers true (true) or `timeout_ms` has
+// passed (false): the tests wait for what they watch, never for a fixed time.
+bool poll(const std::function<bool()>& done, DWORD timeout_ms);
