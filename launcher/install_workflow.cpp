@@ -3,6 +3,7 @@
 #include "launcher/installer_execution.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
+#include "support/md5.h"
 #include "support/system_log.h"
 #include "update/installer_downloader.h"
 
@@ -11,11 +12,6 @@ namespace {
 const wchar_t kDownloadBeginLine[] = L"begin installer download";
 const wchar_t kHashCheckLine[] = L"begin hash check";
 const wchar_t kDownloadEndLine[] = L"end download installer.";
-
-// MD5 texts are the same when equal but for the case of A to Z.
-bool same_md5_text(const std::wstring& a, const std::wstring& b) {
-  return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
 
 bool stopped(const install_run& run) { return run.stop.load() != 0; }
 

@@ -250,7 +250,8 @@ BOOL CLauncherDlg::StopInstallThread() { return m_installThread.Stop(); }
 BOOL CLauncherDlg::StopManualThread() { return m_manualThread.Stop(); }
 
 BOOL CLauncherDlg::StartThread(afx_worker& thread, AFX_THREADPROC procedure, const char* failure_line) {
-  if (thread.Start(procedure, static_cast<CLauncherDlg*>(this))) return TRUE;
+  // The workflows cast their argument back to the dialog.
+  if (thread.Start(procedure, this)) return TRUE;
   g_system_log.write_a(my_system_log::level_milestone, failure_line,
                        static_cast<unsigned int>(::GetLastError()));
   return FALSE;

@@ -3,13 +3,10 @@
 #include "launcher/launcher_dlg.h"
 #include "launcher/launcher_pages.h"
 #include "res/resource.h"
+#include "support/md5.h"
 #include "update/installer_downloader.h"
 
 namespace {
-
-bool same_md5_text(const std::wstring& a, const std::wstring& b) {
-  return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
 
 bool stopped(const manual_run& run) { return run.stop.load() != 0; }
 

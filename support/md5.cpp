@@ -289,6 +289,10 @@ bool md5_hex(const unsigned char* digest, std::string& text) {
   return true;
 }
 
+bool same_md5_text(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
 std::string md5_text_of(const void* data, size_t length) {
   md5_context context;
   md5_init(&context);

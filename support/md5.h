@@ -29,6 +29,10 @@ bool md5_file(const std::string& path, unsigned char* digest);
 // digested, whatever the ANSI code page can represent.
 bool md5_file(const std::wstring& path, unsigned char* digest);
 
+// Two MD5 texts name the same file when they are equal but for the case of
+// the letters A to Z (a manifest may give its digest in capitals).
+bool same_md5_text(const std::wstring& a, const std::wstring& b);
+
 // The MD5 text of `length` bytes in memory.
 std::string md5_text_of(const void* data, size_t length);
 

@@ -2,6 +2,7 @@
 
 #include "framework/afx_handle.h"
 #include "support/file_information.h"
+#include "support/md5.h"
 #include "support/path_utils.h"
 #include "support/system_log.h"
 #include "support/text_utils.h"
@@ -30,12 +31,6 @@ struct file_closer {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using file_stream = std::unique_ptr<std::FILE, file_closer>;
-
-// A file whose digest could not be taken has an empty MD5 text, which never
-// counts as a match, not even with an empty expected text.
-bool same_md5_text(const std::wstring& expected, const std::wstring& actual) {
-  return !actual.empty() && _wcsicmp(expected.c_str(), actual.c_str()) == 0;
-}
 
 bool found_directory(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
@@ -107,7 +102,9 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   g_system_log.write_w(my_system_log::level_milestone, kHashLine, expected_md5.c_str(),
                        actual_md5.c_str());
 
-  if (!same_md5_text(expected_md5, actual_md5)) {
+  // A file whose digest could not be taken has an empty MD5 text, which
+  // never counts as a match, not even with an empty expected text.
+  if (actual_md5.empty() || !same_md5_text(expected_md5, actual_md5)) {
     g_system_log.write_w(my_system_log::level_failure, kHashMismatchLine, expected_md5.c_str(),
                          actual_md5.c_str());
     ::DeleteFileW(temporary.c_str());

@@ -188,7 +188,7 @@ int verify_release(const verify_inputs& inputs) {
         text += L", empty: the launcher refuses an empty download";
       } else {
         const std::wstring actual = ansi_to_wide(CP_ACP, md5_text_of(answer.body.data(), answer.body.size()));
-        matched = _wcsicmp(actual.c_str(), file.md5.c_str()) == 0;
+        matched = same_md5_text(actual, file.md5);
         text += matched ? L", MD5 matches" : L", MD5 differs: manifest " + file.md5 + L", file " + actual;
       }
     }
