@@ -43,6 +43,11 @@ constexpr DWORD kSampleIntervalMs = 10;
 constexpr UINT kAnswerTimeoutMs = 10000;
 constexpr double kSlowAnswerMs = 10.0;
 constexpr DWORD kCloseRetryMs = 100;
+// The installer's start is read from its record's write time, not from when
+// the record is seen: a slow look costs no precision. A look every
+// millisecond would: each one is work for the Wine server, which the
+// launcher's 1023-byte reads wait on (it slowed the bare loop by 7-30%).
+constexpr DWORD kRecordLookIntervalMs = 50;
 constexpr double kFileTimeTicksPerMs = 10000.0;
 
 double milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
@@ -111,7 +116,7 @@ ULONGLONG wait_for_record(const std::wstring& record) {
       return (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
              data.ftLastWriteTime.dwLowDateTime;
     }
-    ::Sleep(1);
+    ::Sleep(kRecordLookIntervalMs);
   }
   return 0;
 }
