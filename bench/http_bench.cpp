@@ -3,6 +3,8 @@
 //   http_bench bare PORT PATH     a bare loop of 1023-byte InternetReadFile calls
 //                                 with the same session and request settings,
 //                                 discarding the bytes (the fastest those reads go)
+//   http_bench save PORT PATH FILE  the same loop writing each read to FILE: a
+//                                 bare download
 #include "support/system_libraries.h"
 #include "update/http_client.h"
 #include "update/internet_handle.h"
@@ -36,7 +38,31 @@ double seconds_since(const LARGE_INTEGER& start) {
   return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
 }
 
-unsigned long long bare_fetch(const std::string& port, const std::string& path) {
+// Keeps what the bare loop reads, when asked to: each read is written as it comes.
+class body_sink {
+public:
+  explicit body_sink(const wchar_t* path)
+      : file_(path ? ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)
+                   : INVALID_HANDLE_VALUE) {}
+  ~body_sink() {
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+  body_sink(const body_sink&) = delete;
+  body_sink& operator=(const body_sink&) = delete;
+
+  bool open() const { return file_ != INVALID_HANDLE_VALUE; }
+  bool write(const char* bytes, DWORD size) {
+    DWORD written = 0;
+    return file_ == INVALID_HANDLE_VALUE ||
+           (::WriteFile(file_, bytes, size, &written, nullptr) && written == size);
+  }
+
+private:
+  HANDLE file_;
+};
+
+unsigned long long bare_fetch(const std::string& port, const std::string& path, body_sink& sink) {
   const wininet_functions* w = wininet_library();
   if (!w) return 0;
   internet_handle session(w->InternetOpenA("Velora/6.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -49,7 +75,10 @@ unsigned long long bare_fetch(const std::string& port, const std::string& path) 
   char buffer[kReadSize + 1];
   unsigned long long total = 0;
   DWORD read = 0;
-  while (w->InternetReadFile(request.Get(), buffer, kReadSize, &read) && read > 0) total += read;
+  while (w->InternetReadFile(request.Get(), buffer, kReadSize, &read) && read > 0) {
+    if (!sink.write(buffer, read)) return 0;
+    total += read;
+  }
   return total;
 }
 
@@ -57,7 +86,7 @@ unsigned long long bare_fetch(const std::string& port, const std::string& path) 
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: http_bench client|bare PORT PATH\n");
+    std::fprintf(stderr, "usage: http_bench client|bare PORT PATH | save PORT PATH FILE\n");
     return 2;
   }
   const std::wstring mode = argv[1];
@@ -85,7 +114,17 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("capacity: %zu\n", body.capacity());
     std::printf("headers: %s\n", headers.c_str());
   } else {
-    bytes = bare_fetch(port, path);
+    const bool save = mode == L"save";
+    if (save && argc < 5) {
+      std::fprintf(stderr, "usage: http_bench save PORT PATH FILE\n");
+      return 2;
+    }
+    body_sink sink(save ? argv[4] : nullptr);
+    if (save && !sink.open()) {
+      std::fprintf(stderr, "cannot create the file (%lu)\n", ::GetLastError());
+      return 1;
+    }
+    bytes = bare_fetch(port, path, sink);
   }
   const double elapsed = seconds_since(start);
 
