@@ -18,6 +18,8 @@
 // last write time is the installer's start. The temporary-folder cache is
 // emptied first, so the launcher must download. Exit code 0 when the
 // installer that ran was the downloaded one.
+#include "bench/bench_windows.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -50,17 +52,8 @@ constexpr DWORD kCloseRetryMs = 100;
 constexpr DWORD kRecordLookIntervalMs = 50;
 constexpr double kFileTimeTicksPerMs = 10000.0;
 
-double milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceFrequency(&frequency);
-  return 1000.0 * double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
-}
-
-LARGE_INTEGER now() {
-  LARGE_INTEGER value;
-  ::QueryPerformanceCounter(&value);
-  return value;
-}
+using bench::milliseconds;
+using bench::now;
 
 // Under Wine the system time has the resolution of the host's clock, and
 // file times are the host's file times: the two compare to well under 1 ms.
@@ -74,36 +67,6 @@ std::wstring expanded(const wchar_t* text) {
   wchar_t out[MAX_PATH * 2] = {};
   ::ExpandEnvironmentStringsW(text, out, MAX_PATH * 2);
   return out;
-}
-
-struct window_search {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK match_launcher(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<window_search*>(context);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 63);
-  if (owner == search->pid && std::wcscmp(name, kLauncherClass) == 0 && ::IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// The launcher's window once it is shown with nothing left to paint.
-HWND wait_for_painted_window(DWORD pid) {
-  const LARGE_INTEGER start = now();
-  while (milliseconds(start, now()) < kTimeoutMs) {
-    window_search search{pid, nullptr};
-    ::EnumWindows(&match_launcher, reinterpret_cast<LPARAM>(&search));
-    if (search.found && !::GetUpdateRect(search.found, nullptr, FALSE)) return search.found;
-    ::Sleep(1);
-  }
-  return nullptr;
 }
 
 // The last write time of the installer's record once it exists; 0 on time-out.
@@ -241,7 +204,7 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   };
 
-  const HWND window = wait_for_painted_window(process.dwProcessId);
+  const HWND window = bench::painted_window(process.dwProcessId, kLauncherClass, kTimeoutMs);
   if (!window) return fail("no painted launcher window");
   const HWND install = ::GetDlgItem(window, IDOK);
   const ULONGLONG painted = system_time();

@@ -6,6 +6,7 @@
 #include "support/system_log.h"
 #include "support/windows_facts.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/message_numbers.h"
 #include "tests/support/workflow_bench.h"
 
 #include <gtest/gtest.h>
@@ -162,11 +163,7 @@ const char kEmpty[] = "{\"empty_body\": true}";
 const char kHtmlPage[] = "{\"body\": \"<html><body>maintenance</body></html>\", \"content_type\": \"text/html\"}";
 const char kSlow[] = "{\"delay_headers\": 2, \"trickle_bytes\": 65536, \"trickle_interval\": 0.05}";
 
-constexpr UINT k104 = IDS_DOWNLOAD_FAILED_USE_LOCAL;
-constexpr UINT k105 = IDS_DOWNLOAD_FAILED_CANNOT_INSTALL;
-constexpr UINT k106 = IDS_NEW_MAJOR_RELEASED_VERSION;
-constexpr UINT k107 = IDS_NEW_MAJOR_RELEASED_INSTALL_OLD;
-constexpr UINT k115 = IDS_INSTALLER_INFO_FAILED;
+using namespace message_numbers;
 
 // After the manifest was read: the installer at hand runs when it is the
 // newest; otherwise the newest is downloaded, verified and run.

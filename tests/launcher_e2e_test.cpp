@@ -10,6 +10,7 @@
 #include "launcher/launcher_pages.h"
 #include "res/resource.h"
 #include "tests/support/launcher_driver.h"
+#include "tests/support/message_numbers.h"
 #include "tests/support/system_proxy.h"
 #include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
@@ -46,15 +47,7 @@ const char kManual[] = "%PDF-1.4\n% Velora manual 6.0.1\n";
 const char kOtherManual[] = "%PDF-1.4\n% Velora manual 6.0.2\n";
 const char kManualPage[] = "http://www.camberly.co.jp/velora/manual6/";
 
-constexpr UINT k104 = IDS_DOWNLOAD_FAILED_USE_LOCAL;
-constexpr UINT k105 = IDS_DOWNLOAD_FAILED_CANNOT_INSTALL;
-constexpr UINT k106 = IDS_NEW_MAJOR_RELEASED_VERSION;
-constexpr UINT k107 = IDS_NEW_MAJOR_RELEASED_INSTALL_OLD;
-constexpr UINT k111 = IDS_READER_REQUIRED;
-constexpr UINT k112 = IDS_LATEST_MANUAL_PAGE;
-constexpr UINT k113 = IDS_CHECKING_LATEST_INSTALLER;
-constexpr UINT k114 = IDS_DOWNLOADING_LATEST_INSTALLER;
-constexpr UINT k115 = IDS_INSTALLER_INFO_FAILED;
+using namespace message_numbers;
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
