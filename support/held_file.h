@@ -17,7 +17,7 @@ public:
   explicit held_file(const std::wstring& path);
   held_file(held_file&&) = default;
   held_file& operator=(held_file&&) = default;
-  virtual ~held_file() = default;
+  ~held_file() = default;
 
   bool IsHeld() const { return handle_.IsValid(); }
   // Lets go of the file, so that it can be replaced or deleted.
