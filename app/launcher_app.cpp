@@ -8,6 +8,7 @@
 #include "support/windows_facts.h"
 #include "support/system_libraries.h"
 #include "support/system_log.h"
+#include "velora_endpoints.h"
 
 #include <commctrl.h>
 
@@ -29,6 +30,9 @@ const wchar_t kStartLine[] =
     L"========================== begin install launcher ==========================";
 const char kLockFailureLine[] = "error: instance lock failure 0x%x";
 const char kExceptionLine[] = "error: exception in %s: %s";
+
+// The signer every installer must carry to start (empty: not checked).
+const wchar_t kInstallerPublisher[] = VELORA_PUBLISHER;
 
 const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
 const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
@@ -109,7 +113,8 @@ BOOL CLauncherApp::InitInstance() {
   }
 
   {
-    CLauncherDlg dialog(m_dataControl, m_strInstallerOptions, m_bQuietMode, nullptr);
+    const std::wstring publisher(kInstallerPublisher);
+    CLauncherDlg dialog(m_dataControl, m_strInstallerOptions, publisher, m_bQuietMode, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -31,15 +31,6 @@ std::wstring md5_text_of(const std::wstring& path) {
   return information.GetMd5();
 }
 
-// The MD5 text of a file that nobody can change until `hold` lets go of it.
-// A file that cannot be held (someone is writing it) gets no MD5 text, so it
-// never matches the manifest.
-std::wstring held_md5_text_of(const std::wstring& path, held_file& hold) {
-  hold = held_file(path);
-  if (!hold.IsHeld()) return std::wstring();
-  return md5_text_of(path);
-}
-
 std::wstring cached_installer() {
   return normalize_path(Is64BitOS() ? kCachedInstaller64 : kCachedInstaller32);
 }
@@ -57,10 +48,9 @@ CDataControl::~CDataControl() = default;
 
 void CDataControl::ClearInstallerInfo() {
   installer_info = ::installer_info();
-  ReleaseInstallerHold();
+  installer_at_hand_ = verified_installer();
+  downloaded_installer_ = verified_installer();
 }
-
-void CDataControl::ReleaseInstallerHold() { installer_hold_.Release(); }
 
 void CDataControl::ClearManualInfo() { manual_info = ::manual_info(); }
 
@@ -78,12 +68,14 @@ void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
     installer_info.location = installer_info::location_beside_launcher;
   }
   installer_info.installer_path = candidate;
-  installer_info.installer_md5 = held_md5_text_of(candidate, installer_hold_);
+  installer_at_hand_ = verified_installer(candidate);
+  installer_info.installer_md5 = installer_at_hand_.Md5();
 }
 
 void CDataControl::SetDownloadPath(const stop_flag* stop) {
   if (stop_requested(stop)) return;
   installer_info.download_path = cached_installer();
+  if (installer_at_hand_.Path() == installer_info.download_path) installer_at_hand_.Release();
 }
 
 void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
@@ -91,7 +83,8 @@ void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
   installer_info.downloaded_md5.clear();
   const std::wstring& path = installer_info.download_path;
   if (!path.empty() && found(path)) {
-    installer_info.downloaded_md5 = held_md5_text_of(path, installer_hold_);
+    downloaded_installer_ = verified_installer(path);
+    installer_info.downloaded_md5 = downloaded_installer_.Md5();
   }
 }
 

@@ -3,7 +3,7 @@
 // installer and manual it found, with their MD5 texts, the values the
 // workflows copy from the update server's manifest, and where a download goes.
 #include "framework/afx_worker.h"
-#include "support/held_file.h"
+#include "launcher/verified_installer.h"
 #include "support/windows_facts.h"
 
 #include <cstdint>
@@ -48,19 +48,20 @@ public:
   void ClearManualInfo();
 
   // The installer for this system: first in "%temp%\vlr6setup\", then in the
-  // "vlr6setup" folder beside the launcher. The installer found is held
-  // (see held_file) before its MD5 text is taken.
+  // "vlr6setup" folder beside the launcher. The installer found is held (see
+  // verified_installer) before its MD5 text is taken.
   void SearchLocalInstaller(const stop_flag* stop);
-  // Names the temporary-folder cache file a download goes to.
+  // Names the temporary-folder cache file a download goes to. A cached
+  // installer found there is let go of: the download is to replace it.
   void SetDownloadPath(const stop_flag* stop);
   // The MD5 text of the file at download_path, held before it is taken.
   void InspectDownloadedInstaller(const stop_flag* stop);
-  // Lets go of the installer held by the last search or inspection, so that
-  // a download may replace it or the workflow delete it. Clearing the
-  // installer record does the same.
-  void ReleaseInstallerHold();
-  // Whether an installer is held now.
-  bool HoldsInstaller() const { return installer_hold_.IsHeld(); }
+  // The installers the last search and inspection hold, with their MD5 texts
+  // and signers. Clearing the installer record lets go of both.
+  verified_installer& InstallerAtHand() { return installer_at_hand_; }
+  verified_installer& DownloadedInstaller() { return downloaded_installer_; }
+  // Whether either installer is held now.
+  bool HoldsInstaller() const { return installer_at_hand_.IsHeld() || downloaded_installer_.IsHeld(); }
   // The PDF manual beside the launcher.
   void SearchLocalManual(const stop_flag* stop);
 
@@ -69,5 +70,6 @@ public:
 
 private:
   // Written only by the install workflow, like installer_info.
-  held_file installer_hold_;
+  verified_installer installer_at_hand_;
+  verified_installer downloaded_installer_;
 };

@@ -1,6 +1,5 @@
 #include "launcher/install_workflow.h"
 
-#include "launcher/installer_execution.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
 #include "support/md5.h"
@@ -30,7 +29,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
 
   if (!downloader.DownloadLtFile(window.owner())) {
     window.hide_wait_text();
-    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    FallBackToLocalInstaller(run.data, run.settings, window);
     return;
   }
   info.latest_md5 = downloader.GetLatestMd5();
@@ -44,7 +43,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
 
   if (info.location != installer_info::location_none &&
       (info.latest_md5.empty() || same_md5_text(info.installer_md5, info.latest_md5))) {
-    RunLocalInstaller(info, run.installer_options, window);
+    RunLocalInstaller(info, run.data.InstallerAtHand(), run.settings, window);
     return;
   }
 
@@ -52,11 +51,9 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   g_system_log.write_w(my_system_log::level_milestone, kDownloadBeginLine);
   if (stopped(run)) return;
   run.data.SetDownloadPath(&run.stop);
-  // The download replaces a cached installer, which must not be held then.
-  if (info.location == installer_info::location_temp_cache) run.data.ReleaseInstallerHold();
   if (!downloader.DownloadFile(window.owner(), info.latest_url, info.download_path, info.latest_md5)) {
     window.hide_wait_text();
-    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    FallBackToLocalInstaller(run.data, run.settings, window);
     return;
   }
 
@@ -64,26 +61,43 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   run.data.InspectDownloadedInstaller(&run.stop);
   if (!same_md5_text(info.downloaded_md5, info.latest_md5)) {
     window.hide_wait_text();
-    FallBackToLocalInstaller(run.data, run.installer_options, window);
+    FallBackToLocalInstaller(run.data, run.settings, window);
     return;
   }
 
   window.hide_wait_text();
   g_system_log.write_w(my_system_log::level_milestone, kDownloadEndLine);
-  if (!stopped(run)) RunDownloadedInstaller(info, run.installer_options, window);
+  if (!stopped(run)) RunDownloadedInstaller(info, run.data.DownloadedInstaller(), run.settings, window);
 }
+
+// The installers a run holds, let go of when the run ends however it ends:
+// the installer has been started (or not), and nobody needs them held then.
+class installers_held_for_run {
+public:
+  explicit installers_held_for_run(CDataControl& data) : data_(data) {}
+  installers_held_for_run(const installers_held_for_run&) = delete;
+  installers_held_for_run& operator=(const installers_held_for_run&) = delete;
+  ~installers_held_for_run() {
+    data_.InstallerAtHand() = verified_installer();
+    data_.DownloadedInstaller() = verified_installer();
+  }
+
+private:
+  CDataControl& data_;
+};
 
 }  // namespace
 
 void run_install_workflow(install_run& run) {
   run.window.begin_wait_cursor();
   {
-    CInstallerDownloader downloader;
+    CInstallerDownloader downloader(run.settings.publisher);
     run.window.enable_install(false);
-    install(run, downloader);
+    {
+      const installers_held_for_run holds(run.data);
+      install(run, downloader);
+    }
     run.window.hide_wait_text();
-    // The installer has been started (or not): nobody needs it held now.
-    run.data.ReleaseInstallerHold();
     run.window.enable_install(true);
   }
   run.window.end_wait_cursor();
@@ -99,7 +113,7 @@ bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window)
   return window.message_box(IDS_NEW_MAJOR_RELEASED_INSTALL_OLD, MB_YESNO | MB_ICONQUESTION) != IDYES;
 }
 
-void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_options,
+void FallBackToLocalInstaller(CDataControl& data, const installer_settings& settings,
                               workflow_window& window) {
   const installer_info& info = data.installer_info;
   switch (info.location) {
@@ -110,18 +124,17 @@ void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_
       // A cached installer is used only when it is the one the manifest names.
       // One whose digest could not be taken never counts as that one.
       if (!info.installer_md5.empty() && same_md5_text(info.installer_md5, info.latest_md5)) {
-        RunLocalInstaller(info, installer_options, window);
+        RunLocalInstaller(info, data.InstallerAtHand(), settings, window);
       } else if (!info.latest_md5.empty()) {
         window.message_box(IDS_DOWNLOAD_FAILED_CANNOT_INSTALL, MB_OK | MB_ICONERROR);
       } else {
         window.message_box(IDS_INSTALLER_INFO_FAILED, MB_OK | MB_ICONERROR);
-        data.ReleaseInstallerHold();
-        ::DeleteFileW(info.installer_path.c_str());
+        data.InstallerAtHand().Delete();
       }
       return;
     default:
       if (window.message_box(IDS_DOWNLOAD_FAILED_USE_LOCAL, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
-        RunLocalInstaller(info, installer_options, window);
+        RunLocalInstaller(info, data.InstallerAtHand(), settings, window);
       }
       return;
   }
@@ -129,7 +142,8 @@ void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_
 
 UINT __cdecl launch_installer_proc(LPVOID parameter) {
   auto& dialog = *static_cast<CLauncherDlg*>(parameter);
-  install_run run{dialog, dialog.m_dataControl, dialog.m_strInstallerOptions, dialog.m_bStopInstall};
+  install_run run{dialog, dialog.m_dataControl, {dialog.m_strInstallerOptions, dialog.m_strPublisher},
+                  dialog.m_bStopInstall};
   run_install_workflow(run);
   return 0;
 }

@@ -6,6 +6,7 @@
 // tests without a window.
 #include "framework/afx_worker.h"
 #include "launcher/data_control.h"
+#include "launcher/installer_execution.h"
 #include "launcher/workflow_window.h"
 
 #include <string>
@@ -14,11 +15,12 @@
 struct install_run {
   workflow_window& window;
   CDataControl& data;                   // only installer_info is written
-  const std::wstring& installer_options;  // passed on to the installer
+  installer_settings settings;          // options passed on, publisher required
   const stop_flag& stop;                // raised when the dialog goes away
 };
 
-// The whole run, from disabling Install to enabling it again.
+// The whole run, from disabling Install to enabling it again. The installers
+// the run holds are let go of when it ends.
 void run_install_workflow(install_run& run);
 
 // Tells the user of a newer product generation the manifest announced. True
@@ -29,5 +31,5 @@ bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window)
 // After the newest installer could not be had: decides by where the installer
 // at hand came from whether it is used, asking the user where that calls for
 // it. Deletes a cached installer when no manifest could be read.
-void FallBackToLocalInstaller(CDataControl& data, const std::wstring& installer_options,
+void FallBackToLocalInstaller(CDataControl& data, const installer_settings& settings,
                               workflow_window& window);

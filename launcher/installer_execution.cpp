@@ -27,7 +27,22 @@ bool lacks_administrator_rights(DWORD result) {
   return result == ERROR_ACCESS_DENIED || result == ERROR_CANCELLED;
 }
 
-void run_installer(const std::wstring& path, const std::wstring& parameters, workflow_window& window) {
+// The publisher's signature is checked on the very file the record names,
+// through the hold that has kept it unchanged since its MD5 text was taken.
+bool may_start(const std::wstring& path, verified_installer& installer, const std::wstring& publisher) {
+  if (publisher.empty()) return true;
+  return installer.Path() == path && installer.PassesPublisherCheck(publisher);
+}
+
+void run_installer(const std::wstring& path, verified_installer& installer, bool delete_if_refused,
+                   const std::wstring& parameters, const installer_settings& settings,
+                   workflow_window& window) {
+  if (!may_start(path, installer, settings.publisher)) {
+    window.message_box(IDS_INSTALLER_PUBLISHER_UNVERIFIED, MB_OK | MB_ICONERROR);
+    // A file in the cache that fails is no use to any later run.
+    if (delete_if_refused) installer.Delete();
+    return;
+  }
   if (lacks_administrator_rights(ExecuteInstaller(path, parameters))) {
     window.message_box(IDS_ADMIN_RIGHTS_REQUIRED, MB_ICONEXCLAMATION);
   }
@@ -96,23 +111,24 @@ DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters)
   }
 }
 
-void RunLocalInstaller(const installer_info& info, const std::wstring& installer_options,
-                       workflow_window& window) {
+void RunLocalInstaller(const installer_info& info, verified_installer& installer,
+                       const installer_settings& settings, workflow_window& window) {
   if (info.location != installer_info::location_beside_launcher &&
       info.location != installer_info::location_temp_cache) {
     return;
   }
   if (info.installer_path.empty()) return;
   // An installer beside the launcher may sit on read-only media: no log there.
-  const bool with_log_option = info.location == installer_info::location_temp_cache;
-  run_installer(info.installer_path,
-                BuildInstallerParameters(info.easy_install, installer_options, with_log_option),
-                window);
+  const bool cached = info.location == installer_info::location_temp_cache;
+  run_installer(info.installer_path, installer, cached,
+                BuildInstallerParameters(info.easy_install, settings.installer_options, cached),
+                settings, window);
 }
 
-void RunDownloadedInstaller(const installer_info& info, const std::wstring& installer_options,
-                            workflow_window& window) {
+void RunDownloadedInstaller(const installer_info& info, verified_installer& installer,
+                            const installer_settings& settings, workflow_window& window) {
   if (info.download_path.empty()) return;
-  run_installer(info.download_path,
-                BuildInstallerParameters(info.easy_install, installer_options, true), window);
+  run_installer(info.download_path, installer, true,
+                BuildInstallerParameters(info.easy_install, settings.installer_options, true),
+                settings, window);
 }

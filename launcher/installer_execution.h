@@ -2,6 +2,7 @@
 // Starting the product's installer, and the shell-open service the workflows
 // share.
 #include "launcher/data_control.h"
+#include "launcher/verified_installer.h"
 #include "launcher/workflow_window.h"
 #include "support/windows_facts.h"
 
@@ -33,11 +34,22 @@ std::wstring BuildInstallerParameters(bool easy_install, const std::wstring& ins
 // it runs on, or the Windows error of a failed start or wait.
 DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters);
 
-// Runs the installer the inventory found in `info` (with the log option only
-// when it came from the temporary-folder cache) / the downloaded installer
-// at info.download_path (always with the log option). Shows "administrator
-// rights are required" in `window` when the installer did not get them.
-void RunLocalInstaller(const installer_info& info, const std::wstring& installer_options,
-                       workflow_window& window);
-void RunDownloadedInstaller(const installer_info& info, const std::wstring& installer_options,
-                            workflow_window& window);
+// What every installer start needs besides the installer: the options the
+// launcher's command line passes on, and the publisher whose signature an
+// installer must carry to be started (empty: not checked).
+struct installer_settings {
+  const std::wstring& installer_options;
+  const std::wstring& publisher;
+};
+
+// Runs the installer the inventory found in `info`, held by `installer` (with
+// the log option only when it came from the temporary-folder cache) / the
+// downloaded installer at info.download_path, held by `installer` (always
+// with the log option). An installer not signed by the publisher never
+// starts: the user is told, and a cached or downloaded one is deleted. Shows
+// "administrator rights are required" in `window` when the installer did not
+// get them.
+void RunLocalInstaller(const installer_info& info, verified_installer& installer,
+                       const installer_settings& settings, workflow_window& window);
+void RunDownloadedInstaller(const installer_info& info, verified_installer& installer,
+                            const installer_settings& settings, workflow_window& window);

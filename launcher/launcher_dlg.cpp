@@ -56,12 +56,13 @@ void place_button(CzBitmapButton& button, const button_layout& layout) {
 }  // namespace
 
 CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& installer_options,
-                           BOOL quiet_mode, CWnd* parent)
+                           const std::wstring& publisher, BOOL quiet_mode, CWnd* parent)
     : CDialog(IDD, parent),
       m_hAppIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP))),
       m_brWhite(kWhite),
       m_dataControl(data),
       m_strInstallerOptions(installer_options),
+      m_strPublisher(publisher),
       m_bQuietMode(quiet_mode) {}
 
 CLauncherDlg::~CLauncherDlg() {

@@ -21,10 +21,11 @@ public:
   enum { IDD = IDD_LAUNCHER };
 
   // `data` is the launcher's one inventory; `installer_options` the options
-  // the command line passes on to the installer; `quiet_mode` presses Install
-  // by itself. All three outlive the dialog.
-  CLauncherDlg(CDataControl& data, const std::wstring& installer_options, BOOL quiet_mode,
-               CWnd* parent = nullptr);
+  // the command line passes on to the installer; `publisher` the signer an
+  // installer must have to start (empty: not checked); `quiet_mode` presses
+  // Install by itself. All of them outlive the dialog.
+  CLauncherDlg(CDataControl& data, const std::wstring& installer_options,
+               const std::wstring& publisher, BOOL quiet_mode, CWnd* parent = nullptr);
   // Raises both stop flags, waits up to 1 s for each worker and terminates
   // one that is still running.
   ~CLauncherDlg() override;
@@ -53,6 +54,7 @@ public:
   // What the workflows work on.
   CDataControl& m_dataControl;
   const std::wstring& m_strInstallerOptions;
+  const std::wstring& m_strPublisher;
   const BOOL m_bQuietMode;
 
   // workflow_window, for the workflows on their worker threads.

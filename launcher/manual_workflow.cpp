@@ -39,7 +39,8 @@ void open_manual(manual_run& run, CInstallerDownloader& downloader) {
 }  // namespace
 
 void run_manual_workflow(manual_run& run) {
-  CInstallerDownloader downloader;
+  // Only the manifest is read here: nothing is downloaded, so no signer is asked for.
+  CInstallerDownloader downloader{std::wstring()};
   run.window.enable_guide(false);
   open_manual(run, downloader);
   run.window.enable_guide(true);

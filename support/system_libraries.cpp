@@ -87,3 +87,36 @@ const wininet_functions* wininet_library() {
   }();
   return library.complete ? &library.functions : nullptr;
 }
+
+const crypt32_functions* crypt32_library() {
+  static const loaded_library<crypt32_functions> library = [] {
+    loaded_library<crypt32_functions> l;
+    l.module.Reset(load_from_system_folder(L"crypt32.dll"));
+    const HMODULE m = l.module.Get();
+    crypt32_functions& f = l.functions;
+    l.complete = l.module.IsValid() &&
+                 resolve(m, "CertGetCertificateChain", f.CertGetCertificateChain) &&
+                 resolve(m, "CertVerifyCertificateChainPolicy", f.CertVerifyCertificateChainPolicy) &&
+                 resolve(m, "CertFreeCertificateChain", f.CertFreeCertificateChain) &&
+                 resolve(m, "CertGetNameStringW", f.CertGetNameStringW);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}
+
+const wintrust_functions* wintrust_library() {
+  static const loaded_library<wintrust_functions> library = [] {
+    loaded_library<wintrust_functions> l;
+    // wintrust's own import of crypt32 then finds the copy already loaded.
+    if (!crypt32_library()) return l;
+    l.module.Reset(load_from_system_folder(L"wintrust.dll"));
+    const HMODULE m = l.module.Get();
+    wintrust_functions& f = l.functions;
+    l.complete = l.module.IsValid() && resolve(m, "WinVerifyTrust", f.WinVerifyTrust) &&
+                 resolve(m, "WTHelperProvDataFromStateData", f.WTHelperProvDataFromStateData) &&
+                 resolve(m, "WTHelperGetProvSignerFromChain", f.WTHelperGetProvSignerFromChain) &&
+                 resolve(m, "WTHelperGetProvCertFromChain", f.WTHelperGetProvCertFromChain);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}

@@ -1,12 +1,16 @@
 #pragma once
 // System DLLs outside the system's known-DLL list (the common controls, the
-// version-resource functions, WinINet) are never imported statically: the
+// version-resource functions, WinINet, the signature checks of wintrust and
+// crypt32) are never imported statically: the
 // loader would look for them in the launcher's own folder first, where a
 // planted copy would run before any of the launcher's code. They are loaded on
 // first use, from the system folder only, and their functions resolved once.
 #include <windows.h>
 #include <commctrl.h>
 #include <wininet.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
 
 struct comctl32_functions {
   decltype(&::InitCommonControlsEx) InitCommonControlsEx;
@@ -34,8 +38,25 @@ struct wininet_functions {
   decltype(&::InternetCloseHandle) InternetCloseHandle;
 };
 
+struct crypt32_functions {
+  decltype(&::CertGetCertificateChain) CertGetCertificateChain;
+  decltype(&::CertVerifyCertificateChainPolicy) CertVerifyCertificateChainPolicy;
+  decltype(&::CertFreeCertificateChain) CertFreeCertificateChain;
+  decltype(&::CertGetNameStringW) CertGetNameStringW;
+};
+
+struct wintrust_functions {
+  decltype(&::WinVerifyTrust) WinVerifyTrust;
+  decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData;
+  decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain;
+  decltype(&::WTHelperGetProvCertFromChain) WTHelperGetProvCertFromChain;
+};
+
 // Each returns null when the library or one of its functions cannot be had;
 // the callers then behave as if the call had failed.
 const comctl32_functions* comctl32_library();
 const version_functions* version_library();
 const wininet_functions* wininet_library();
+const crypt32_functions* crypt32_library();
+// Loads crypt32 from the system folder first, which wintrust imports.
+const wintrust_functions* wintrust_library();

@@ -4,6 +4,7 @@
 #include "tests/fixtures_dll/load_marker.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "velora_endpoints.h"
 
 #include "framework/afx_handle.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 const wchar_t kLauncherName[] = L"vl6Launcher.exe";
 const wchar_t kPlainLoaderName[] = L"plain_dll_loader.exe";
+const wchar_t kSignatureProbeName[] = L"signature_probe.exe";
 const wchar_t kDialogClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
 const wchar_t kButtonClass[] = L"Button";
 constexpr int kMessageBoxTextId = 0xFFFF;
@@ -191,6 +193,40 @@ TEST_F(DllPlanting, WininetAndComctl32BesideTheLauncherAreNotLoaded) {
   EXPECT_EQ(failures, 0u);
   EXPECT_TRUE(was_loaded(wininet));
   EXPECT_TRUE(was_loaded(comctl32));
+}
+
+// The publisher check loads wintrust and crypt32 when it first runs, from the
+// system folder only: copies beside the program never run, and the check
+// still tells the vendor's installer from an unsigned one.
+TEST_F(DllPlanting, WintrustAndCrypt32BesideTheCheckAreNotLoaded) {
+  const std::wstring wintrust = plant("VELORA_LOAD_MARKER_DLL", L"wintrust.dll");
+  const std::wstring crypt32 = plant("VELORA_LOAD_MARKER_DLL", L"crypt32.dll");
+  scoped_native_first probe_order(kSignatureProbeName, {L"wintrust", L"crypt32"});
+  scoped_native_first plain_order(kPlainLoaderName, {L"wintrust", L"crypt32"});
+  ASSERT_TRUE(probe_order.applied() && plain_order.applied());
+
+  const std::wstring probe = folder_.path() + kSignatureProbeName;
+  ASSERT_TRUE(copy_file(path_from_environment("VELORA_SIGNATURE_PROBE"), probe));
+  const std::wstring standins = path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\";
+  const std::wstring publisher = L"\"" + std::wstring(VELORA_PUBLISHER) + L"\"";
+  for (const auto& [file, expected] : {std::pair<std::wstring, DWORD>{standins + L"setup64.exe", 0},
+                                       {standins + L"unsigned\\setup64.exe", 1}}) {
+    owned_process check(probe, L"\"" + file + L"\" " + publisher);
+    DWORD code = kNotEnded;
+    ASSERT_TRUE(check.wait(kExitTimeoutMs, &code));
+    EXPECT_EQ(code, expected) << file;
+  }
+  EXPECT_FALSE(was_loaded(wintrust));
+  EXPECT_FALSE(was_loaded(crypt32));
+
+  const std::wstring loader = folder_.path() + kPlainLoaderName;
+  ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), loader));
+  owned_process plain(loader, L"wintrust.dll crypt32.dll");
+  DWORD failures = kNotEnded;
+  ASSERT_TRUE(plain.wait(kExitTimeoutMs, &failures));
+  EXPECT_EQ(failures, 0u);
+  EXPECT_TRUE(was_loaded(wintrust));
+  EXPECT_TRUE(was_loaded(crypt32));
 }
 
 struct load_order_case {

@@ -8,6 +8,7 @@
 #include "tests/support/recording_window.h"
 #include "tests/support/message_numbers.h"
 #include "tests/support/workflow_bench.h"
+#include "velora_endpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +26,15 @@ const std::wstring kLogOption = L" /L*v \".\\instlog.txt\"";
 const char kNewerGenerationLine[] = "both 7.0.0.1 - http://www.camberly.co.jp/velora7/\r\n";
 const wchar_t kNewerGenerationPage[] = L"http://www.camberly.co.jp/velora7/";
 
-enum class at_hand { nothing, beside_older, beside_newer, cached_older, cached_newer };
+enum class at_hand {
+  nothing, beside_older, beside_newer, cached_older, cached_newer,
+  beside_unsigned, cached_unsigned  // the older build before it was signed
+};
 enum class manifest {
   newest, newest_upper_case, missing, generation_only, with_generation, wrong_md5,
-  cut_in_md5, cut_in_url  // the connection closes inside the installer line
+  cut_in_md5, cut_in_url,  // the connection closes inside the installer line
+  another_publishers,      // names a build signed by another publisher, with its MD5
+  names_unsigned           // names the unsigned build, with its MD5
 };
 enum class started { nothing, beside, cache };
 enum class cache_after { absent, older, newer };
@@ -57,6 +63,8 @@ protected:
       case at_hand::beside_newer: bench_.put_beside(build::newer); break;
       case at_hand::cached_older: bench_.put_cached(build::older); break;
       case at_hand::cached_newer: bench_.put_cached(build::newer); break;
+      case at_hand::beside_unsigned: bench_.put_beside(build::unsigned_older); break;
+      case at_hand::cached_unsigned: bench_.put_cached(build::unsigned_older); break;
     }
     std::string text = bench_.manifest_for_newer();
     std::string manifest_rule;
@@ -70,6 +78,8 @@ protected:
         break;
       }
       case manifest::missing: text.clear(); break;
+      case manifest::another_publishers: text = bench_.manifest_for(build::foreign); break;
+      case manifest::names_unsigned: text = bench_.manifest_for(build::unsigned_older); break;
       case manifest::generation_only: text = std::string("header\r\n") + kNewerGenerationLine; break;
       case manifest::with_generation: text += kNewerGenerationLine; break;
       case manifest::wrong_md5: {
@@ -97,7 +107,7 @@ protected:
 
   void run(std::initializer_list<int> answers = {}) {
     window_.answer(answers);
-    install_run run{window_, data_, options_, stop_};
+    install_run run{window_, data_, {options_, publisher_}, stop_};
     run_install_workflow(run);
   }
 
@@ -110,6 +120,7 @@ protected:
   recording_window window_;
   CDataControl data_;
   std::wstring options_;
+  const std::wstring publisher_ = VELORA_PUBLISHER;
   stop_flag stop_{0};
 };
 
@@ -122,7 +133,7 @@ TEST_P(InstallWorkflow, Outcome) {
   window_.answer({});
   for (int answer : c.answers) window_.answer({answer});
   {
-    install_run run{window_, data_, options_, stop_};
+    install_run run{window_, data_, {options_, publisher_}, stop_};
     run_install_workflow(run);
   }
 
@@ -237,6 +248,29 @@ INSTANTIATE_TEST_SUITE_P(DownloadFails, InstallWorkflow, ::testing::Values(
                  started::cache, true, 1, cache_after::newer}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Only installers signed by the build's publisher start. A download signed by
+// another publisher is treated as one with the wrong digest: deleted before
+// it can take the cached installer's place, then the fall-back. An installer
+// at hand without the signature never starts; a cached one is deleted.
+INSTANTIATE_TEST_SUITE_P(Publisher, InstallWorkflow, ::testing::Values(
+    install_case{"CachedKeptWhenTheDownloadIsAnotherPublishers", at_hand::cached_older,
+                 manifest::another_publishers, nullptr, {}, {k105}, started::nothing, false, 1,
+                 cache_after::older},
+    install_case{"BesideRunsAfterAnotherPublishersDownload", at_hand::beside_older,
+                 manifest::another_publishers, nullptr, {IDYES}, {k104}, started::beside, false, 1,
+                 cache_after::absent},
+    install_case{"NothingAtHandAndAnotherPublishersDownload", at_hand::nothing,
+                 manifest::another_publishers, nullptr, {}, {k105}, started::nothing, false, 1,
+                 cache_after::absent},
+    install_case{"UnsignedCachedMatchIsRefusedAndDeleted", at_hand::cached_unsigned,
+                 manifest::names_unsigned, nullptr, {}, {k116}, started::nothing, false, 0,
+                 cache_after::absent},
+    install_case{"UnsignedBesideMatchIsRefused", at_hand::beside_unsigned, manifest::names_unsigned,
+                 nullptr, {}, {k116}, started::nothing, false, 0, cache_after::absent},
+    install_case{"UnsignedBesideRefusedAfterYes", at_hand::beside_unsigned, manifest::missing, nullptr,
+                 {IDYES}, {k104, k116}, started::nothing, false, 0, cache_after::absent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(InstallWorkflowRun, DownloadShowsBothTextsAndLogsItsMilestonesInOrder) {
   const std::wstring log = launcher_directory() + L"system.log";
   ::DeleteFileW(log.c_str());
@@ -317,7 +351,7 @@ TEST_F(InstallWorkflowRun, VerifiedInstallerCannotBeSwappedBeforeItStarts) {
       errors.push_back(::MoveFileExW((target + L".evil").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
                            ? 0 : ::GetLastError());
     };
-    install_run run{window, data_, options_, stop_};
+    install_run run{window, data_, {options_, publisher_}, stop_};
     run_install_workflow(run);
 
     // Writing and deleting meet the sharing rule; replacing by a move is
@@ -339,8 +373,9 @@ TEST(InstallWorkflowProfile, FolderOutsideTheCodePageDownloadsVerifiesAndStarts)
   recording_window window;
   CDataControl data;
   std::wstring options;
+  const std::wstring publisher = VELORA_PUBLISHER;
   stop_flag stop{0};
-  install_run run{window, data, options, stop};
+  install_run run{window, data, {options, publisher}, stop};
   run_install_workflow(run);
   EXPECT_TRUE(window.boxes().empty());
   EXPECT_EQ(read_file(bench.cached_installer()), bench.bytes_of(workflow_bench::newer));

@@ -8,6 +8,7 @@
 #include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "velora_endpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -75,14 +76,18 @@ protected:
   std::vector<shown_box> run_local(std::int32_t location, DWORD watch_ms = kWatchMs) {
     info_.location = location;
     info_.installer_path = installer_;
+    verified_installer held(installer_);
     auto boxes = watch_message_boxes(watch_ms);
-    RunLocalInstaller(info_, options_, window_);
+    RunLocalInstaller(info_, held, settings(), window_);
     return boxes.get();
   }
+
+  installer_settings settings() const { return {options_, publisher_}; }
 
   temp_folder work_{L"execution"};
   installer_info info_;
   std::wstring options_;
+  const std::wstring publisher_ = VELORA_PUBLISHER;
   recording_window window_;
   std::wstring folder_;
   std::wstring installer_;
@@ -141,15 +146,17 @@ TEST_F(Execution, NothingRunsWithoutAFoundInstaller) {
   EXPECT_TRUE(run_local(installer_info::location_none, 0).empty());
   info_.installer_path.clear();
   info_.location = installer_info::location_temp_cache;
-  RunLocalInstaller(info_, options_, window_);
+  verified_installer none;
+  RunLocalInstaller(info_, none, settings(), window_);
   info_.download_path.clear();
-  RunDownloadedInstaller(info_, options_, window_);
+  RunDownloadedInstaller(info_, none, settings(), window_);
   EXPECT_TRUE(records().empty());
 }
 
 TEST_F(Execution, DownloadedInstallerAlwaysGetsTheLogOption) {
   info_.download_path = installer_;
-  RunDownloadedInstaller(info_, options_, window_);
+  verified_installer held(installer_);
+  RunDownloadedInstaller(info_, held, settings(), window_);
   const auto started = records();
   ASSERT_EQ(started.size(), 1u);
   EXPECT_TRUE(ends_with(started[0].command_line, kLog + L"\"")) << started[0].command_line;

@@ -14,6 +14,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "tests/support/workflow_bench.h"
+#include "velora_endpoints.h"
 #include "velora_version.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ probe_dialog* g_probe = nullptr;  // the dialog of the dialog thread, for its CB
 // a few answers the test thread asks for.
 class probe_dialog : public CLauncherDlg {
 public:
-  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, options_, quiet) {}
+  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, options_, publisher_, quiet) {}
   ~probe_dialog() override {
     if (old_thread) ::CloseHandle(old_thread);
   }
@@ -157,10 +158,12 @@ protected:
 private:
   static CDataControl data_;
   static std::wstring options_;
+  static const std::wstring publisher_;
   bool in_ok_ = false;
 };
 CDataControl probe_dialog::data_;
 std::wstring probe_dialog::options_;
+const std::wstring probe_dialog::publisher_ = VELORA_PUBLISHER;
 
 LRESULT CALLBACK watch_creation(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_CREATEWND && g_probe) {

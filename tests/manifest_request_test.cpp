@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(ManifestRequest, AsksTheFixedTargetWithTheNoCacheHeaders) {
-  CInstallerDownloader downloader;
+  CInstallerDownloader downloader{std::wstring()};
   ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
   if (on_64bit_windows()) {
     EXPECT_EQ(downloader.GetLatestMd5(), L"0123456789abcdef0123456789abcdef");
@@ -102,7 +102,7 @@ TEST_F(ManifestRequest, AnythingButAUsable200LeavesNoValues) {
     SCOPED_TRACE(c.name);
     server::set_rules(std::string(R"({"rules": {")") + kManifestPath + "\": " + c.rule + "}}");
     server::clear_record();
-    CInstallerDownloader downloader;
+    CInstallerDownloader downloader{std::wstring()};
     fill_with_stale_values(downloader);
     EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
 

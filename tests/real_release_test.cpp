@@ -92,7 +92,7 @@ TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCred
   std::vector<char> body;
   ASSERT_EQ(get_data_by_wininet(nullptr, request, status, headers, body), 0u);
   ASSERT_EQ(status, 200u);
-  CInstallerDownloader downloader;
+  CInstallerDownloader downloader{std::wstring()};
   ASSERT_TRUE(downloader.ParseManifest(body));
   EXPECT_EQ(downloader.GetLatestUrl(), wide(base_url_) + (Is64BitOS() ? L"/download/6.0.2.1/setup64.exe"
                                                                         : L"/download/6.0.2.1/setup32.exe"));

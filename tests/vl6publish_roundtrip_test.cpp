@@ -116,7 +116,7 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
   const release_case& release = GetParam();
   ASSERT_EQ(publish(release), 0u);
 
-  CInstallerDownloader downloader;
+  CInstallerDownloader downloader{std::wstring()};
   ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
   const std::wstring release_url =
       L"http://127.0.0.1:" + wide(http_port()) + L"/download/" + release.version + L"/";

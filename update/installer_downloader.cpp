@@ -2,8 +2,10 @@
 
 #include "framework/afx_handle.h"
 #include "support/file_information.h"
+#include "support/held_file.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
+#include "support/publisher_signature.h"
 #include "support/system_log.h"
 #include "support/text_utils.h"
 #include "update/download_request.h"
@@ -55,7 +57,7 @@ bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::str
 
 }  // namespace
 
-CInstallerDownloader::CInstallerDownloader() = default;
+CInstallerDownloader::CInstallerDownloader(std::wstring publisher) : publisher_(std::move(publisher)) {}
 
 CInstallerDownloader::~CInstallerDownloader() = default;
 
@@ -109,6 +111,16 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                          actual_md5.c_str());
     ::DeleteFileW(temporary.c_str());
     return false;
+  }
+  // A file that is not the publisher's is treated as one whose digest
+  // differs: it never takes the place of the installer already there.
+  {
+    held_file held(temporary);
+    if (!check_publisher_signature(held, publisher_).trusted) {
+      held.Release();
+      ::DeleteFileW(temporary.c_str());
+      return false;
+    }
   }
   const BOOL moved = ::MoveFileExW(temporary.c_str(), destination.c_str(), kMoveFlags);
   const DWORD error = ::GetLastError();

@@ -13,7 +13,9 @@
 
 class CInstallerDownloader {
 public:
-  CInstallerDownloader();
+  // `publisher` is the signer a downloaded file must have before it may take
+  // its destination's place (see publisher_signature.h); empty: not checked.
+  explicit CInstallerDownloader(std::wstring publisher);
   CInstallerDownloader(const CInstallerDownloader&) = delete;
   CInstallerDownloader& operator=(const CInstallerDownloader&) = delete;
   virtual ~CInstallerDownloader();
@@ -26,10 +28,11 @@ public:
   bool DownloadLtFile(HWND parent);
 
   // Downloads `url` to `destination` + ".tmp", compares its MD5 text with
-  // `expected_md5` (case-insensitively) and moves it over `destination`.
-  // True only when all of that succeeded. A file that fails the check is
-  // deleted and never reaches the destination; a failed move leaves the
-  // ".tmp" in place. Creates the destination's folder first.
+  // `expected_md5` (case-insensitively), checks the publisher's signature on
+  // it and moves it over `destination`. True only when all of that
+  // succeeded. A file that fails either check is deleted and never reaches
+  // the destination; a failed move leaves the ".tmp" in place. Creates the
+  // destination's folder first.
   bool DownloadFile(HWND parent, const std::wstring& url, const std::wstring& destination,
                     const std::wstring& expected_md5);
 
@@ -60,4 +63,7 @@ public:
   std::wstring latest_manual_url;
   std::string proxy_user;           // in effect after this object's last 200
   std::string proxy_password;
+
+private:
+  std::wstring publisher_;
 };

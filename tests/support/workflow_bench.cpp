@@ -8,14 +8,19 @@
 
 namespace {
 
-// Makes the newer build: the stand-in still runs with bytes behind its image.
-const char kNewerBuildTrailer[] = "\r\nVelora 6.0.2.1 release build\r\n";
-
 std::wstring server_state() { return path_from_environment("VELORA_UPDATE_SERVER"); }
 std::wstring server_root() { return server_state() + L"\\root\\"; }
 
-std::wstring standin_path() {
-  return path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\" +
+// Where tools/setup_standin puts each build.
+std::wstring standin_path(workflow_bench::installer_build build) {
+  const wchar_t* folder = L"";
+  switch (build) {
+    case workflow_bench::older: folder = L""; break;
+    case workflow_bench::newer: folder = L"newer\\"; break;
+    case workflow_bench::foreign: folder = L"foreign\\"; break;
+    case workflow_bench::unsigned_older: folder = L"unsigned\\"; break;
+  }
+  return path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\" + folder +
          workflow_bench::installer_name();
 }
 
@@ -78,11 +83,7 @@ void workflow_bench::put_manual(const std::string& bytes) {
   write_file(beside_manual(), bytes);
 }
 
-std::string workflow_bench::bytes_of(installer_build build) const {
-  std::string bytes = read_file(standin_path());
-  if (build == newer) bytes += kNewerBuildTrailer;
-  return bytes;
-}
+std::string workflow_bench::bytes_of(installer_build build) const { return read_file(standin_path(build)); }
 
 std::string workflow_bench::md5_of(installer_build build) const { return md5_of_bytes(bytes_of(build)); }
 
@@ -111,10 +112,14 @@ void workflow_bench::serve_manifest_for_standins() {
 std::string workflow_bench::url(const std::string& path) { return VELORA_UPDATE_SERVER + path; }
 
 std::string workflow_bench::manifest_for_newer(const std::string& extra_lines) {
+  return manifest_for(newer, extra_lines);
+}
+
+std::string workflow_bench::manifest_for(installer_build build, const std::string& extra_lines) {
   const std::wstring wide_name = installer_name();
   const std::string path = "/download/" + std::string(wide_name.begin(), wide_name.end());
-  serve_file(path, bytes_of(newer));
-  return "velora launcher manifest 6\r\n" + architecture() + " 6.0.2.1 " + md5_of(newer) + " " +
+  serve_file(path, bytes_of(build));
+  return "velora launcher manifest 6\r\n" + architecture() + " 6.0.2.1 " + md5_of(build) + " " +
          url(path) + "\r\n" + extra_lines;
 }
 

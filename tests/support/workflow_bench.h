@@ -2,8 +2,10 @@
 // The world a workflow runs in, for tests: the local update server's tree and
 // rules, the temporary-folder cache under a %TEMP% of the test's own, the
 // "vlr6setup" folder beside the test program, and the stand-in installer in
-// an older and a newer build (the newer one is the older with bytes added,
-// so the two have different MD5 texts and both run).
+// an older and a newer build, both signed by the build's publisher (the newer
+// one is the older with a release line behind its image, so the two have
+// different MD5 texts and both run), and two builds that must never start:
+// the newer one signed by another publisher, and the older one unsigned.
 #include "tests/support/setup_records.h"
 #include "tests/support/test_files.h"
 
@@ -20,7 +22,7 @@ public:
   workflow_bench& operator=(const workflow_bench&) = delete;
   ~workflow_bench();
 
-  enum installer_build { older, newer };
+  enum installer_build { older, newer, foreign, unsigned_older };
 
   // "setup64.exe" on a 64-bit Windows, else "setup32.exe"; "64bit" / "32bit".
   static std::wstring installer_name();
@@ -51,8 +53,10 @@ public:
   static void serve_manifest_for_standins();
   // The URL of a path on the server's origin, e.g. "/download/setup64.exe".
   static std::string url(const std::string& path);
-  // A manifest whose installer line names the newer build for this system.
+  // A manifest whose installer line names the newer build for this system
+  // (or `build`), served at /download/<name>.
   std::string manifest_for_newer(const std::string& extra_lines = "");
+  std::string manifest_for(installer_build build, const std::string& extra_lines = "");
 
   // Rules for the server, as the JSON object of its control file's "rules".
   static void rules(const std::string& json);

@@ -1,0 +1,42 @@
+#pragma once
+// One installer as the launcher found it: its path, its MD5 text and, once
+// checked, its signer, with the hold that keeps anyone from changing the file.
+// The hold lasts as long as the value, so the bytes whose MD5 text and
+// signature were checked are the bytes that start. Whoever owns the value
+// owns the hold; letting go of the value lets go of the file.
+#include "support/held_file.h"
+#include "support/publisher_signature.h"
+
+#include <optional>
+#include <string>
+
+class verified_installer {
+public:
+  verified_installer() = default;
+  // Holds the file at `path` and takes its MD5 text. A file that cannot be
+  // held (missing, or someone is writing it) gets no MD5 text, so it never
+  // matches a manifest, and never passes the publisher check.
+  explicit verified_installer(const std::wstring& path);
+  verified_installer(verified_installer&&) = default;
+  verified_installer& operator=(verified_installer&&) = default;
+
+  const std::wstring& Path() const { return hold_.Path(); }
+  const std::wstring& Md5() const { return md5_; }
+  bool IsHeld() const { return hold_.IsHeld(); }
+
+  // The publisher's signature on the held bytes, checked on first use; a
+  // file let go of never passes, since its bytes may have changed.
+  bool PassesPublisherCheck(const std::wstring& publisher);
+  // The signer seen by the check (empty before it, or when none was read).
+  const code_signer& Signer() const;
+
+  // Lets go of the file and deletes it.
+  bool Delete();
+  // Lets go of the file, which a download is about to replace.
+  void Release();
+
+private:
+  held_file hold_;
+  std::wstring md5_;
+  std::optional<signature_verdict> verdict_;
+};

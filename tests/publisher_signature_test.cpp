@@ -1,0 +1,130 @@
+// The publisher check on files signed and spoiled in every way that matters
+// (tests/signature_cases), against the test roots this prefix trusts. Only
+// the vendor's own signature passes; each refusal is logged with the file,
+// the step that refused it, the result and the signer seen.
+#include "support/held_file.h"
+#include "support/publisher_signature.h"
+#include "support/system_log.h"
+#include "support/windows_facts.h"
+#include "tests/support/test_files.h"
+#include "velora_endpoints.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+using step = signature_verdict::step_kind;
+
+const std::wstring kPublisher = VELORA_PUBLISHER;
+const wchar_t kOtherPublisher[] = L"Other Test Publisher";
+
+struct gate_case {
+  const char* name;
+  const wchar_t* file;
+  bool trusted;
+  // Where Windows' own WinVerifyTrust refuses, Wine's lets SHA-256 signers
+  // through and the chain check refuses: either step is the gate doing its work.
+  std::set<step> steps;
+  const wchar_t* signer_organization;  // null: no signer read
+};
+
+std::ostream& operator<<(std::ostream& out, const gate_case& c) { return out << c.name; }
+
+std::wstring case_path(const wchar_t* file) {
+  return path_from_environment("VELORA_SIGNATURE_CASES") + L"\\" + file;
+}
+
+class PublisherCheck : public ::testing::TestWithParam<gate_case> {};
+
+TEST_P(PublisherCheck, OnlyTheVendorsSignaturePasses) {
+  const gate_case& c = GetParam();
+  const std::wstring log = launcher_directory() + L"system.log";
+  ::DeleteFileW(log.c_str());
+  {
+    log_switch_files switches(true, false);
+    ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
+  }
+
+  const held_file file(case_path(c.file));
+  const signature_verdict verdict = check_publisher_signature(file, kPublisher);
+  EXPECT_EQ(verdict.trusted, c.trusted) << std::hex << verdict.result;
+  EXPECT_TRUE(c.steps.count(verdict.step)) << verdict.step << " " << std::hex << verdict.result;
+  if (c.signer_organization) {
+    EXPECT_EQ(verdict.signer.organization, c.signer_organization);
+  } else {
+    EXPECT_TRUE(verdict.signer.empty()) << verdict.signer.describe();
+  }
+  EXPECT_EQ(verdict.result == S_OK, c.trusted);
+
+  const std::string text = read_file(log);
+  const std::string name(c.file, c.file + std::wcslen(c.file));
+  if (c.trusted) {
+    EXPECT_EQ(text.find("signature refused"), std::string::npos) << text;
+  } else {
+    const size_t at = text.find("signature refused: ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const size_t line = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
+    const std::string refusal = text.substr(line, text.find('\n', at) - line);
+    EXPECT_NE(refusal.find("LogLv:5/"), std::string::npos) << "logged at level 5: " << refusal;
+    EXPECT_NE(refusal.find(name), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find(" result 0x"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find(c.signer_organization ? " signer O=" : " signer none"), std::string::npos)
+        << refusal;
+  }
+  g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
+  ::DeleteFileW(log.c_str());
+}
+
+const wchar_t* const kVendor = kPublisher.c_str();
+
+INSTANTIATE_TEST_SUITE_P(Files, PublisherCheck, ::testing::Values(
+    gate_case{"VendorSigned", L"vendor.exe", true, {step::passed}, kVendor},
+    gate_case{"Unsigned", L"unsigned.exe", false, {step::signature}, nullptr},
+    gate_case{"CodeByteChangedAfterSigning", L"code_changed.exe", false, {step::signature}, kVendor},
+    gate_case{"BytesAppendedAfterSigning", L"appended.exe", false, {step::signature}, nullptr},
+    gate_case{"SignatureByteChanged", L"signature_changed.exe", false, {step::signature, step::chain},
+              kVendor},
+    gate_case{"AnotherPublisherWithATrustedRoot", L"other.exe", false, {step::publisher},
+              kOtherPublisher},
+    gate_case{"SelfSignedWithTheVendorsNames", L"lookalike.exe", false, {step::signature, step::chain},
+              kVendor},
+    gate_case{"ExpiredLeaf", L"expired.exe", false, {step::signature, step::chain}, kVendor},
+    gate_case{"LeafWithoutCodeSigningUsage", L"nousage.exe", false, {step::signature, step::chain},
+              kVendor},
+    gate_case{"LeafBytesChanged", L"altered.exe", false, {step::signature, step::chain}, kVendor},
+    gate_case{"EmptyFile", L"empty.exe", false, {step::signature}, nullptr},
+    gate_case{"Folder", L"folder.exe", false, {step::file}, nullptr},
+    gate_case{"MissingFile", L"missing.exe", false, {step::file}, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A signature that could not be read at all never names a signer, and a
+// check with no publisher set is the gate switched off: everything passes.
+TEST(PublisherCheckOff, EmptyPublisherPassesEvenUnsignedFiles) {
+  const held_file file(case_path(L"unsigned.exe"));
+  const signature_verdict verdict = check_publisher_signature(file, L"");
+  EXPECT_TRUE(verdict.trusted);
+  EXPECT_EQ(verdict.step, step::gate_off);
+}
+
+// The check reads the bytes through the handle that holds them: a file held
+// against writers is checked as it is, and nobody can change it meanwhile.
+TEST(PublisherCheckHold, HeldFileCannotBeChangedWhileChecked) {
+  temp_folder work(L"gate-hold");
+  const std::wstring copy = work.path() + L"setup.exe";
+  ASSERT_TRUE(copy_file(case_path(L"vendor.exe"), copy));
+  const held_file file(copy);
+  ASSERT_TRUE(file.IsHeld());
+  EXPECT_TRUE(check_publisher_signature(file, kPublisher).trusted);
+  HANDLE writer = ::CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+  EXPECT_FALSE(::DeleteFileW(copy.c_str()));
+}
+
+}  // namespace
