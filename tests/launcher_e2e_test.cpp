@@ -205,7 +205,9 @@ protected:
 // ---------------------------------------------------------------------------
 // Install: the decisions and the fall-back, one click each.
 
-enum class served { newest, newest_upper_case, with_generation, none };
+// another_publishers: a hostile update server's manifest, naming an installer
+// signed by another publisher, with that installer's right MD5.
+enum class served { newest, newest_upper_case, with_generation, none, another_publishers };
 
 struct install_case {
   const char* name;
@@ -230,8 +232,10 @@ class InstallThroughTheWindow : public LauncherEndToEnd,
 TEST_P(InstallThroughTheWindow, Outcome) {
   const install_case& c = GetParam();
   put(c.local);
-  std::string text = bench_.manifest_for_newer(
-      c.manifest == served::with_generation ? kNewerGenerationLine : "");
+  std::string text = c.manifest == served::another_publishers
+                         ? bench_.manifest_for(build::foreign)
+                         : bench_.manifest_for_newer(
+                               c.manifest == served::with_generation ? kNewerGenerationLine : "");
   if (c.manifest == served::newest_upper_case) {
     const std::string md5 = bench_.md5_of(build::newer);
     std::string upper = md5;
@@ -286,7 +290,15 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallThroughTheWindow, ::testing::Values(
                  started::beside, L" SETUP_EASY_INSTALL=1 /qn\"", 0, false, cache_after::absent},
     install_case{"QuietStartWithOptions", at_hand::beside_newer, served::newest, L"-q -vPROPERTY=1",
                  false, {}, {}, started::beside, L" SETUP_EASY_INSTALL=1 PROPERTY=1 /qn\"", 0, false,
-                 cache_after::absent}),
+                 cache_after::absent},
+    // Whoever answers for the update server cannot choose what starts: the
+    // other publisher's installer is downloaded, refused and deleted.
+    install_case{"AnotherPublishersInstallerLeavesTheCacheAlone", at_hand::cached_older,
+                 served::another_publishers, L"", false, {}, {k105}, started::nothing, L"", 1, false,
+                 cache_after::older},
+    install_case{"AnotherPublishersInstallerThenYesRunsTheOneBeside", at_hand::beside_older,
+                 served::another_publishers, L"", false, {IDYES}, {k104}, started::beside, kEasy, 1,
+                 false, cache_after::absent}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A download from nothing at hand: both texts in the please-wait window, the
