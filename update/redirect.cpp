@@ -1,5 +1,7 @@
 #include "update/redirect.h"
 
+#include "support/ascii.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -43,7 +45,7 @@ std::string scheme_of(const std::string& text) {
     if (c == kPortStart) return scheme;
     const unsigned char u = static_cast<unsigned char>(c);
     if (!std::isalnum(u) && c != '+' && c != '-' && c != '.') return std::string();
-    scheme += static_cast<char>(std::tolower(u));
+    scheme += ascii_lower(c);
   }
   return std::string();
 }
