@@ -4,7 +4,7 @@ set(VELORA_UPDATE_SERVER "http://update.camberly.co.jp" CACHE STRING
     "Scheme, host and optional port of the update server (no trailing slash)")
 set(VELORA_SUPPORT_SITE "http://www.camberly.co.jp" CACHE STRING
     "The vendor's web server; its support page is /cs/")
-set(VELORA_READER_SITE "https://get.adobe.com" CACHE STRING
+set(VELORA_READER_SITE "https://www.adobe.com" CACHE STRING
     "The PDF reader vendor's web server; its download page is /products/acrobat/readstep2.html")
 # The publisher every installer must be signed by before the launcher starts it
 # (or lets a download take a cached installer's place): the organisation (O)

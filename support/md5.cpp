@@ -257,13 +257,17 @@ bool md5_file(const std::wstring& path, unsigned char* digest) {
   bool at_end = false;
   while (!at_end) {
     // A read may deliver less than asked without the file having ended (a
-    // network share): only a read of nothing ends it. A read error ends it as
-    // well, and the digest then covers what was read.
+    // network share): only a read of nothing ends it.
     DWORD filled = 0;
     while (filled < file_read_size) {
       DWORD got = 0;
-      if (!::ReadFile(file.Get(), block + filled, file_read_size - filled, &got, nullptr) ||
-          got == 0) {
+      if (!::ReadFile(file.Get(), block + filled, file_read_size - filled, &got, nullptr)) {
+        // The digest of part of a file would name a file that does not
+        // exist, and a caller could not tell it from the real one.
+        std::memset(&context, 0, sizeof(context));
+        return false;
+      }
+      if (got == 0) {
         at_end = true;
         break;
       }

@@ -20,9 +20,10 @@ void md5_update(md5_context* context, const unsigned char* input, size_t length)
 void md5_final(md5_context* context, unsigned char digest[md5_digest_size]);
 
 // Digests the file at `path` (narrow text in the ANSI code page) into `digest`.
-// False for an empty path, a null digest, or a file that cannot be opened (a
-// directory, a missing file, one held without read sharing); `digest` is then
-// left unchanged. Other processes may read and write the file meanwhile.
+// False for an empty path, a null digest, a file that cannot be opened (a
+// directory, a missing file, one held without read sharing) or one whose
+// reading fails part way; `digest` is then left unchanged. Other processes
+// may read and write the file meanwhile.
 bool md5_file(const std::string& path, unsigned char* digest);
 
 // The same for a wide path, so that any path that names a file can be

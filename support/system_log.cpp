@@ -1,5 +1,6 @@
 #include "support/system_log.h"
 
+#include "support/file_exists.h"
 #include "support/text_utils.h"
 
 #include <boost/format.hpp>
@@ -28,12 +29,6 @@ constexpr unsigned int kThresholdBooster = 30;
 constexpr DWORD kUserNameBufferSize = 512;
 constexpr int kOpenAttempts = 3;
 constexpr DWORD kOpenRetryDelayMs = 10;
-
-bool path_exists(const std::wstring& path) {
-  WIN32_FIND_DATAW found;
-  afx_find_handle search(::FindFirstFileW(path.c_str(), &found));
-  return search.IsValid();
-}
 
 // Length of the longest prefix of `text` that is at most `limit` bytes and
 // does not split a double-byte character of the ANSI code page.

@@ -9,6 +9,7 @@
 #include "support/system_libraries.h"
 #include "update/http_client.h"
 #include "update/internet_handle.h"
+#include "update/redirect.h"
 
 #include <gtest/gtest.h>
 
@@ -506,6 +507,168 @@ TEST_F(HttpClient, CertificateChecks) {
       EXPECT_EQ(r.status, 100u);
     }
   }
+}
+
+// ----- redirects ---------------------------------------------------------------
+
+const char kLoopPath[] = "/launcher/installer6.lt";
+const char kChainPath[] = "/download/chain.exe";
+const char kChainBody[] = "the end of the chain";
+
+// Every request of a redirected fetch goes out as the first did, and a loop or
+// an overlong chain ends after kMaxRedirects redirects, in moments, as a
+// failed request with its log line.
+TEST_F(HttpClient, RedirectsAreFollowedUpToTheLimit) {
+  ::CreateDirectoryW((server_state() + L"\\root\\download").c_str(), nullptr);
+  write_file(server_state() + L"\\root\\download\\chain.exe", kChainBody);
+  const struct {
+    const char* what;
+    std::string rule;
+    const char* path;
+    bool followed;  // ends in the served file
+    size_t requests;
+  } cases[] = {
+      {"a loop to itself", R"({"redirect": "/launcher/installer6.lt"})", kLoopPath, false,
+       kMaxRedirects + 1},
+      {"a chain at the limit", R"({"redirect_chain": )" + std::to_string(kMaxRedirects) + "}",
+       kChainPath, true, kMaxRedirects + 1},
+      {"a chain one longer", R"({"redirect_chain": )" + std::to_string(kMaxRedirects + 1) + "}",
+       kChainPath, false, kMaxRedirects + 1},
+      {"a 307 chain", R"({"redirect_chain": 2, "status": 307})", kChainPath, true, 3},
+      {"an absolute Location", R"({"redirect": "http://127.0.0.1:)" + port_of("http") +
+                                   R"(/download/chain.exe"})",
+       kLoopPath, true, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    control(std::string(R"({"rules": {")") + c.path + "\": " + c.rule + "}}");
+    write_file(server_state() + L"\\record.jsonl", "");
+    temp_folder log_folder(L"http-log");
+    log_switch_files switches(true, true);
+    ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+
+    http_request request = origin_request(std::string(c.path) + "?ed=vlr6");
+    request.headers = {{"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}};
+    auto running = fetch_on_a_thread(request);
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the redirects did not end";
+    const timed_response t = running.get();
+
+    const auto seen = records("http");
+    EXPECT_EQ(seen.size(), c.requests);
+    for (const std::string& line : seen) {
+      EXPECT_TRUE(has(line, "\"method\": \"GET\"")) << line;
+      EXPECT_TRUE(has(line, "[\"User-Agent\", \"Velora/6.0\"]")) << line;
+      EXPECT_TRUE(has(line, "[\"Cache-Control\", \"no-cache\"], [\"Pragma\", \"no-cache\"]")) << line;
+    }
+    const std::string log = read_file(log_folder.path() + L"system.log");
+    if (c.followed) {
+      EXPECT_EQ(t.r.result, 0u);
+      EXPECT_EQ(t.r.status, 200u);
+      EXPECT_EQ(t.r.body_text(), kChainBody);
+      EXPECT_EQ(log, "");
+    } else {
+      EXPECT_EQ(t.r.result, static_cast<DWORD>(ERROR_HTTP_REDIRECT_FAILED));
+      EXPECT_NE(t.r.status, 200u);
+      EXPECT_TRUE(t.r.body.empty());
+      EXPECT_TRUE(has(log, "LogLv:30/30\tLauncher\tRedirected more than " +
+                               std::to_string(kMaxRedirects) + " times, last to "))
+          << log;
+    }
+  }
+}
+
+// Through a proxy that challenges every request (WinINet answers each
+// challenge with the credentials the request holds): the ones given up front
+// go with each redirected request too, with no dialog, and are captured at
+// the end.
+TEST_F(HttpClient, RedirectedRequestsCarryTheProxyCredentials) {
+  control(R"({"rules": {"/launcher/installer6.lt": {"redirect_chain": 3}}})");
+  http_request request = proxied_request(kManifestPath);
+  const response r = fetch(request);
+  EXPECT_EQ(r.result, 0u);
+  EXPECT_EQ(r.status, 200u);
+  EXPECT_EQ(r.body_text(), kManifestBody);
+  EXPECT_EQ(get_captured_proxy_user(), kProxyUser);
+  EXPECT_EQ(get_captured_proxy_password(), kProxyPassword);
+  const auto relayed = records("proxy");
+  EXPECT_EQ(std::count_if(relayed.begin(), relayed.end(),
+                          [](const std::string& line) { return has(line, "\"forwarded_to\""); }),
+            4);
+  EXPECT_EQ(records("http").size(), 4u);
+}
+
+// A 303 turns a POST into a GET without its body; a 307 sends both again.
+TEST_F(HttpClient, RedirectKeepsOrDropsTheMethodAsItsStatusSays) {
+  const struct {
+    int status;
+    const char* method;
+    bool body;
+  } cases[] = {{303, "GET", false}, {307, "POST", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    control(R"({"rules": {"/launcher/installer6.lt": {"redirect_chain": 1, "status": )" +
+            std::to_string(c.status) + "}}}");
+    write_file(server_state() + L"\\record.jsonl", "");
+    http_request request = origin_request(kManifestPath);
+    request.method = "POST";
+    request.body = {'a', 'b', 'c'};
+    const response r = fetch(request);
+    EXPECT_EQ(r.status, 200u);
+    const auto seen = records("http");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(has(seen[1], std::string("\"method\": \"") + c.method + "\"")) << seen[1];
+    EXPECT_EQ(has(seen[1], "\"body_base64\": \"YWJj\""), c.body) << seen[1];
+  }
+}
+
+// Where a Location leads from http://update.example:8080/launcher/installer6.lt?ed=1.
+TEST(RedirectTarget, LocationsResolveAgainstTheCurrentRequest) {
+  const struct {
+    const char* location;
+    bool ok;
+    bool secure;
+    const char* host;
+    const char* port;
+    const char* path;
+  } cases[] = {
+      {"/download/Setup64.exe?Sig=AbC", true, false, "update.example", "8080",
+       "/download/Setup64.exe?Sig=AbC"},
+      {"setup64.exe", true, false, "update.example", "8080", "/launcher/setup64.exe"},
+      {"?ed=2", true, false, "update.example", "8080", "/launcher/installer6.lt?ed=2"},
+      {"  /x#fragment ", true, false, "update.example", "8080", "/x"},
+      {"https://Mirror.example/a/B.exe", true, true, "Mirror.example", "", "/a/B.exe"},
+      {"HTTP://u:p@mirror.example:81", true, false, "mirror.example", "81", "/"},
+      {"http://mirror.example?x=1", true, false, "mirror.example", "", "/?x=1"},
+      {"//cdn.example/f", true, false, "cdn.example", "", "/f"},
+      {"http://[::1]:8081/f", true, false, "[::1]", "8081", "/f"},
+      {"ftp://mirror.example/f", false, false, "", "", ""},
+      {"javascript:alert(1)", false, false, "", "", ""},
+      {"http:///f", false, false, "", "", ""},
+      {"", false, false, "", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.location);
+    http_request request;
+    request.host = "update.example";
+    request.port = "8080";
+    request.path = "/launcher/installer6.lt?ed=1";
+    request.method = "GET";
+    const http_request before = request;
+    ASSERT_EQ(redirect_request(request, 302, c.location), c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(request.path, before.path);
+      EXPECT_EQ(request.host, before.host);
+      continue;
+    }
+    EXPECT_EQ(request.secure, c.secure);
+    EXPECT_EQ(request.host, c.host);
+    EXPECT_EQ(request.port, c.port);
+    EXPECT_EQ(request.path, c.path);
+  }
+  EXPECT_TRUE(is_redirect_status(308));
+  EXPECT_FALSE(is_redirect_status(304));
+  EXPECT_FALSE(is_redirect_status(300));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "tests/support/local_update_server.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "update/http_client.h"
 #include "update/installer_downloader.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,11 @@ const download_case kCases[] = {
      url_kind::served, md5_kind::right, before_kind::clean, false, 1, kResult},
     {"ServerError", R"({"rules": {"/download/dl-setup64.exe": {"status": 500}}})", url_kind::served,
      md5_kind::right, before_kind::clean, false, 1, kResult},
+    {"RedirectedTwice", R"({"rules": {"/download/dl-setup64.exe": {"redirect_chain": 2}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, true, 3, kMoved},
+    {"RedirectLoop",
+     R"({"rules": {"/download/dl-setup64.exe": {"redirect": "/download/dl-setup64.exe"}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, false, kMaxRedirects + 1, kResult},
     {"EmptyUrl", "{}", url_kind::empty, md5_kind::right, before_kind::clean, false, 0, kResult},
     {"NotAUrl", "{}", url_kind::not_a_url, md5_kind::right, before_kind::clean, false, 0, kResult},
     {"TmpCannotBeOpened", "{}", url_kind::served, md5_kind::right, before_kind::tmp_is_a_folder, false, 1,

@@ -1,6 +1,7 @@
 // Reading the update server's manifest: a table of the format's edge cases,
 // a corpus of hostile manifests and a large generated run, both compared with
 // an independent reading of the format (tests/manifest_reference.py).
+#include "framework/afx_handle.h"
 #include "support/text_utils.h"
 #include "tests/support/test_files.h"
 #include "update/installer_downloader.h"
@@ -319,18 +320,21 @@ manifest_values expected_from(const boost::property_tree::ptree& node, const std
 std::vector<std::wstring> corpus_names(const std::wstring& folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search = ::FindFirstFileW((folder + L"*.expected.json").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  afx_find_handle search(::FindFirstFileW((folder + L"*.expected.json").c_str(), &found));
+  if (!search.IsValid()) return names;
   do {
     std::wstring name = found.cFileName;
     names.push_back(name.substr(0, name.size() - std::wstring(L".expected.json").size()));
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.Get(), &found));
   return names;
 }
 
-TEST(ManifestCorpus, EveryHostileManifestReadsAsTheFormatSays) {
-  const std::wstring folder = path_from_environment("VELORA_MANIFEST_CORPUS") + L"\\";
+// The small hand-made cases are kept in the repository; the large and random
+// ones are made by the same generator for each run.
+class ManifestCorpus : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ManifestCorpus, EveryHostileManifestReadsAsTheFormatSays) {
+  const std::wstring folder = path_from_environment(GetParam()) + L"\\";
   const std::vector<std::wstring> names = corpus_names(folder);
   ASSERT_FALSE(names.empty()) << "no corpus in " << wide_to_ansi(folder);
   for (const std::wstring& name : names) {
@@ -349,6 +353,9 @@ TEST(ManifestCorpus, EveryHostileManifestReadsAsTheFormatSays) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(KeptAndMade, ManifestCorpus,
+                         ::testing::Values("VELORA_MANIFEST_CORPUS", "VELORA_MANIFEST_CORPUS_MADE"));
 
 // ----- the generated run -------------------------------------------------------
 

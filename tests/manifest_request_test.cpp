@@ -4,9 +4,13 @@
 #include "support/system_log.h"
 #include "tests/support/local_update_server.h"
 #include "tests/support/test_files.h"
+#include "update/http_client.h"
 #include "update/installer_downloader.h"
 
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wininet.h>
 
 #include <cstdlib>
 #include <string>
@@ -132,6 +136,28 @@ TEST_F(ManifestRequest, AnythingButAUsable200LeavesNoValues) {
               std::string::npos)
         << log;
   }
+}
+
+// A manifest address that redirects to itself ends as a failed request after
+// the client's limit, with the result line that says why, and no values.
+TEST_F(ManifestRequest, RedirectLoopEndsAsAFailedRequest) {
+  temp_folder log_folder(L"manifest-log");
+  log_switch_files switches(true, false);
+  ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+  server::set_rules(std::string(R"({"rules": {")") + kManifestPath + R"(": {"redirect": ")" +
+                    kManifestPath + R"("}}})");
+
+  CInstallerDownloader downloader;
+  fill_with_stale_values(downloader);
+  EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
+  EXPECT_EQ(downloader.GetLatestMd5(), L"");
+  EXPECT_EQ(downloader.GetLatestUrl(), L"");
+  EXPECT_EQ(server::requests("http").size(), kMaxRedirects + 1);
+  const std::string log = read_file(log_folder.path() + L"system.log");
+  EXPECT_NE(log.find("\tget_data_by_wininet ret " + std::to_string(ERROR_HTTP_REDIRECT_FAILED) +
+                     " res 302.\r\n"),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -212,6 +213,54 @@ TEST(FileDigest, FailsWithoutTouchingTheDigestWhenTheFileCannotBeOpened) {
     digest_bytes narrow = untouched_digest();
     EXPECT_FALSE(md5_file(wide_to_ansi(c.path), narrow.data()));
     EXPECT_TRUE(is_untouched(narrow));
+  }
+}
+
+// A pipe whose writer sends `bytes`, waits until they are read, and hangs up:
+// the reader's next ReadFile fails. (Under Wine a byte-range lock does not
+// fail a read, so a locked file cannot stand in for a read error.)
+class pipe_that_breaks {
+public:
+  pipe_that_breaks(const std::wstring& name, std::string bytes)
+      : pipe_(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                 kBuffer, kBuffer, 0, nullptr)),
+        writer_([this, bytes = std::move(bytes)] {
+          if (!::ConnectNamedPipe(pipe_.Get(), nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+            return;
+          }
+          DWORD written = 0;
+          ::WriteFile(pipe_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+          ::FlushFileBuffers(pipe_.Get());
+          ::DisconnectNamedPipe(pipe_.Get());
+        }) {}
+  pipe_that_breaks(const pipe_that_breaks&) = delete;
+  pipe_that_breaks& operator=(const pipe_that_breaks&) = delete;
+  ~pipe_that_breaks() { writer_.join(); }
+  bool valid() const { return pipe_.IsValid(); }
+
+private:
+  static constexpr DWORD kBuffer = 65536;
+  afx_kernel_handle pipe_;
+  std::thread writer_;
+};
+
+// The bytes before a failed read must not pass for the digest of the whole.
+TEST(FileDigest, FailsWithoutTouchingTheDigestWhenAReadFailsPartWay) {
+  const std::wstring name = L"\\\\.\\pipe\\velora-md5-" + std::to_wstring(::GetCurrentProcessId());
+  const struct {
+    const char* what;
+    bool narrow;
+  } cases[] = {{"wide path", false}, {"narrow path", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    digest_bytes digest = untouched_digest();
+    {
+      pipe_that_breaks pipe(name, std::string(4096 + 904, 'x'));
+      ASSERT_TRUE(pipe.valid());
+      EXPECT_FALSE(c.narrow ? md5_file(wide_to_ansi(name), digest.data())
+                            : md5_file(name, digest.data()));
+    }
+    EXPECT_TRUE(is_untouched(digest));
   }
 }
 

@@ -1,4 +1,6 @@
-// Path canonicalisation and ANSI/UTF-16 conversion.
+// Path canonicalisation, ANSI/UTF-16 conversion, ASCII case and hex digits, and existence.
+#include "support/ascii.h"
+#include "support/file_exists.h"
 #include "support/path_utils.h"
 #include "support/text_utils.h"
 
@@ -105,6 +107,52 @@ TEST(ReplaceAll, NeverSearchesTheInsertedText) {
   EXPECT_EQ(replace_all(L"aaa", L"a", L"aa"), L"aaaaaa");
   EXPECT_EQ(replace_all(L"\\\\\\\\", L"\\\\", L"\\"), L"\\\\");
   EXPECT_EQ(replace_all(L"abc", L"x", L"y"), L"abc");
+}
+
+// Only A to Z fold: their neighbours in the code table, bytes above 0x7F (a
+// Shift_JIS lead or trail byte) and full-width letters stay as they are.
+TEST(AsciiText, CaseFoldsOnlyTheLettersAToZ) {
+  EXPECT_EQ(ascii_lower(std::string("@AZ[`az{\x82\xC1\xFF")), "@az[`az{\x82\xC1\xFF");
+  EXPECT_EQ(ascii_lower(std::wstring(L"Setup64.EXE \xFF21\x00C9")), L"setup64.exe \xFF21\x00C9");
+  EXPECT_TRUE(equals_ascii_lower("64BiT", "64bit"));
+  EXPECT_FALSE(equals_ascii_lower("64bit", "64BIT")) << "the second text is taken as lower case";
+  EXPECT_FALSE(equals_ascii_lower("64bi", "64bit"));
+  EXPECT_FALSE(equals_ascii_lower(std::string("64bit\0", 6), "64bit"));
+}
+
+TEST(AsciiText, HexDigitsInEitherCaseAndNothingElse) {
+  const struct {
+    char c;
+    int value;
+  } cases[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
+               {'/', -1}, {':', -1}, {'@', -1}, {'G', -1}, {'`', -1}, {'g', -1}, {'\xB0', -1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(hex_digit_value(c.c), c.value) << c.c;
+    EXPECT_EQ(is_hex_digit(c.c), c.value >= 0) << c.c;
+  }
+}
+
+TEST(FileExists, FilesAndFoldersAreFoundAndOnlyFoldersAreFolders) {
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring folder = std::wstring(temp) + L"velora-exists-" +
+                              std::to_wstring(::GetCurrentProcessId());
+  const std::wstring file = folder + L"\\file.txt";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const HANDLE created = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(created, INVALID_HANDLE_VALUE);
+  ::CloseHandle(created);
+
+  EXPECT_TRUE(path_exists(file));
+  EXPECT_TRUE(path_exists(folder));
+  EXPECT_FALSE(path_exists(folder + L"\\missing.txt"));
+  EXPECT_FALSE(path_exists(folder + L"\\missing\\file.txt"));
+  EXPECT_TRUE(directory_exists(folder));
+  EXPECT_FALSE(directory_exists(file));
+  EXPECT_FALSE(directory_exists(folder + L"\\missing"));
+
+  ::DeleteFileW(file.c_str());
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "support/system_libraries.h"
 #include "support/system_log.h"
 #include "update/internet_handle.h"
+#include "update/redirect.h"
 
 #include <boost/format.hpp>
 
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -25,6 +28,8 @@ const char kVerbPost[] = "POST";
 const char kVerbGet[] = "GET";
 const char kVerbConnect[] = "CONNECT";
 const char kSendFailedLine[] = "HttpSendRequestA Err 0x%x";
+const char kTooManyRedirectsLine[] = "Redirected more than %u times, last to %s";
+const char kBadRedirectLine[] = "Redirect to %s not followed";
 const char kBodyTooLargeLine[] = "InternetReadFile out of memory after %u bytes";
 
 constexpr DWORD kTimeoutOptions[] = {
@@ -34,8 +39,11 @@ constexpr DWORD kTimeoutOptions[] = {
 };
 // Manifests and installers are read once and kept by the launcher itself:
 // nothing goes into the user's WinINet cache.
+// Redirects are followed here, not by WinINet, which under Wine follows a
+// redirect to the same address without end.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION |
-                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT;
 // Servers of the product are reached by address and through inspecting
 // proxies: an unknown issuer or another host name is accepted, an expired
 // certificate is not.
@@ -124,19 +132,25 @@ void set_timeouts(const wininet_functions& wininet, HINTERNET handle) {
 // The buffer's text up to its first NUL.
 std::string text_of(const char* buffer) { return std::string(buffer); }
 
-void fill_captured(const wininet_functions& wininet, HINTERNET request, char* buffer) {
+// The proxy credentials that `request` holds: those set on it, or those typed
+// into the credentials dialog for it.
+std::pair<std::string, std::string> proxy_credentials_of(const wininet_functions& wininet,
+                                                         HINTERNET request, char* buffer) {
   DWORD capacity = kWorkCapacity;
   std::memset(buffer, 0, kWorkBufferSize);
   wininet.InternetQueryOptionA(request, INTERNET_OPTION_PROXY_USERNAME, buffer, &capacity);
-  const std::string user = text_of(buffer);
+  std::string user = text_of(buffer);
   capacity = kWorkCapacity;
   std::memset(buffer, 0, kWorkBufferSize);
   wininet.InternetQueryOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, buffer, &capacity);
-  const std::string password = text_of(buffer);
+  return {user, text_of(buffer)};
+}
 
+void fill_captured(const wininet_functions& wininet, HINTERNET request, char* buffer) {
+  auto [user, password] = proxy_credentials_of(wininet, request, buffer);
   std::lock_guard<std::mutex> hold(captured().lock);
-  captured().user = user;
-  captured().password = password;
+  captured().user = std::move(user);
+  captured().password = std::move(password);
 }
 
 // Grows the body once to the announced size, so that a large download does
@@ -187,6 +201,113 @@ void read_response(const wininet_functions& wininet, HINTERNET request, char* bu
   }
 }
 
+// One request of a call, from connection to status: the first one, or one
+// that follows a redirect.
+struct sent_request {
+  DWORD error = ERROR_SUCCESS;  // of the step that failed
+  internet_handle connection;
+  internet_handle handle;
+};
+
+sent_request send_request(const wininet_functions& wininet, HWND parent, HINTERNET session,
+                          const http_request& request, char* buffer, DWORD& status) {
+  sent_request sent;
+  const char* scheme = request.secure ? kSecureScheme : kPlainScheme;
+  const std::string referrer =
+      request.port.empty()
+          ? boost::str(boost::format(kReferrer) % scheme % request.host)
+          : boost::str(boost::format(kReferrerWithPort) % scheme % request.host % request.port);
+  const char* verb = verb_of(request.method);
+  const std::string extra_headers = header_block(request);
+  // A body ends in its terminator here, which is never sent.
+  const DWORD body_length = request.body.empty() ? 0 : static_cast<DWORD>(request.body.size() - 1);
+
+  sent.connection.Reset(wininet.InternetConnectA(session, request.host.c_str(), port_of(request),
+                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (!sent.connection.IsValid()) {
+    sent.error = ::GetLastError();
+    return sent;
+  }
+  set_timeouts(wininet, sent.connection.Get());
+
+  const DWORD flags = kRequestFlags | (request.secure ? INTERNET_FLAG_SECURE : 0);
+  sent.handle.Reset(wininet.HttpOpenRequestA(sent.connection.Get(), verb, request.path.c_str(),
+                                             nullptr, referrer.c_str(), nullptr, flags, 0));
+  if (!sent.handle.IsValid()) {
+    sent.error = ::GetLastError();
+    return sent;
+  }
+  const HINTERNET handle = sent.handle.Get();
+  set_timeouts(wininet, handle);
+
+  if (!request.proxy_user.empty()) {
+    wininet.InternetSetOptionA(handle, INTERNET_OPTION_PROXY_USERNAME,
+                               const_cast<char*>(request.proxy_user.data()),
+                               static_cast<DWORD>(request.proxy_user.size()));
+    if (!request.proxy_password.empty()) {
+      wininet.InternetSetOptionA(handle, INTERNET_OPTION_PROXY_PASSWORD,
+                                 const_cast<char*>(request.proxy_password.data()),
+                                 static_cast<DWORD>(request.proxy_password.size()));
+    }
+  }
+
+  if (request.secure) {
+    DWORD security = 0;
+    DWORD size = sizeof(security);
+    wininet.InternetQueryOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &security, &size);
+    security |= kIgnoredCertificateChecks;
+    wininet.InternetSetOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof(security));
+  }
+
+  DWORD last_send_error = ERROR_SUCCESS;
+  try {
+    for (;;) {
+      const BOOL ok = wininet.HttpSendRequestA(
+          handle, extra_headers.empty() ? nullptr : extra_headers.c_str(),
+          static_cast<DWORD>(extra_headers.size()),
+          body_length ? const_cast<char*>(request.body.data()) : nullptr, body_length);
+      const DWORD error = ::GetLastError();
+      last_send_error = error;
+      if (!ok) {
+        g_system_log.write_a(my_system_log::level_trace, kSendFailedLine,
+                             static_cast<unsigned int>(error));
+        sent.error = error;
+        return sent;
+      }
+      // Shows the credentials dialog only when the answer is a challenge.
+      if (wininet.InternetErrorDlg(parent, handle, error, kErrorDialogFlags, nullptr) !=
+          ERROR_INTERNET_FORCE_RETRY) {
+        break;
+      }
+    }
+  } catch (...) {
+    sent.error = last_send_error;
+    return sent;
+  }
+
+  DWORD capacity = kWorkCapacity;
+  DWORD index = 0;
+  std::memset(buffer, 0, kWorkBufferSize);
+  if (wininet.HttpQueryInfoA(handle, HTTP_QUERY_STATUS_CODE, buffer, &capacity, &index)) {
+    status = static_cast<DWORD>(std::strtoul(buffer, nullptr, 10));
+  }
+  return sent;
+}
+
+// The Location of a redirect answer; empty for any other answer, or when the
+// location is longer than the work buffer.
+std::string redirect_location(const wininet_functions& wininet, HINTERNET handle, DWORD status,
+                              char* buffer) {
+  if (!is_redirect_status(status)) return std::string();
+  DWORD capacity = kWorkCapacity;
+  DWORD index = 0;
+  std::memset(buffer, 0, kWorkBufferSize);
+  if (!wininet.HttpQueryInfoA(handle, HTTP_QUERY_LOCATION, buffer, &capacity, &index)) {
+    return std::string();
+  }
+  return text_of(buffer);
+}
+
 }  // namespace
 
 DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std::string& headers,
@@ -201,21 +322,10 @@ DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std
   body.clear();
   char buffer[kWorkBufferSize] = {};
 
-  const char* scheme = request.secure ? kSecureScheme : kPlainScheme;
   if (request.path.empty()) request.path = kDefaultPath;
-  const std::string referrer =
-      request.port.empty()
-          ? boost::str(boost::format(kReferrer) % scheme % request.host)
-          : boost::str(boost::format(kReferrerWithPort) % scheme % request.host % request.port);
-  const char* verb = verb_of(request.method);
+  // The body goes out as text whose terminator is never sent.
+  if (!request.body.empty() && request.body.back() != '\0') request.body.push_back('\0');
   const std::string proxy = proxy_text(request);
-  const std::string extra_headers = header_block(request);
-  DWORD body_length = 0;
-  if (!request.body.empty()) {
-    // The body goes out as text whose terminator is never sent.
-    if (request.body.back() != '\0') request.body.push_back('\0');
-    body_length = static_cast<DWORD>(request.body.size() - 1);
-  }
 
   const wininet_functions* wininet = wininet_library();
   if (!wininet) return ERROR_MOD_NOT_FOUND;
@@ -230,70 +340,31 @@ DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std
   if (!session.IsValid()) return ::GetLastError();
   set_timeouts(*wininet, session.Get());
 
-  internet_handle connection(wininet->InternetConnectA(session.Get(), request.host.c_str(),
-                                                       port_of(request), nullptr, nullptr,
-                                                       INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection.IsValid()) return ::GetLastError();
-  set_timeouts(*wininet, connection.Get());
+  // Each redirect is a request of its own, made like the first, with the
+  // proxy credentials that the one before it held.
+  http_request current = request;
+  for (unsigned redirects = 0;; ++redirects) {
+    const sent_request sent = send_request(*wininet, parent, session.Get(), current, buffer, status);
+    if (sent.error != ERROR_SUCCESS) return sent.error;
 
-  const DWORD flags = kRequestFlags | (request.secure ? INTERNET_FLAG_SECURE : 0);
-  internet_handle handle(wininet->HttpOpenRequestA(connection.Get(), verb, request.path.c_str(),
-                                                   nullptr, referrer.c_str(), nullptr, flags, 0));
-  if (!handle.IsValid()) return ::GetLastError();
-  set_timeouts(*wininet, handle.Get());
-
-  if (!request.proxy_user.empty()) {
-    wininet->InternetSetOptionA(handle.Get(), INTERNET_OPTION_PROXY_USERNAME,
-                                const_cast<char*>(request.proxy_user.data()),
-                                static_cast<DWORD>(request.proxy_user.size()));
-    if (!request.proxy_password.empty()) {
-      wininet->InternetSetOptionA(handle.Get(), INTERNET_OPTION_PROXY_PASSWORD,
-                                  const_cast<char*>(request.proxy_password.data()),
-                                  static_cast<DWORD>(request.proxy_password.size()));
+    const std::string location = redirect_location(*wininet, sent.handle.Get(), status, buffer);
+    if (location.empty()) {
+      if (status >= 200 && status <= 299) fill_captured(*wininet, sent.handle.Get(), buffer);
+      read_response(*wininet, sent.handle.Get(), buffer, headers, body);
+      return ERROR_SUCCESS;
     }
-  }
-
-  if (request.secure) {
-    DWORD security = 0;
-    DWORD size = sizeof(security);
-    wininet->InternetQueryOptionW(handle.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security, &size);
-    security |= kIgnoredCertificateChecks;
-    wininet->InternetSetOptionW(handle.Get(), INTERNET_OPTION_SECURITY_FLAGS, &security,
-                                sizeof(security));
-  }
-
-  DWORD last_send_error = ERROR_SUCCESS;
-  try {
-    for (;;) {
-      const BOOL sent = wininet->HttpSendRequestA(
-          handle.Get(), extra_headers.empty() ? nullptr : extra_headers.c_str(),
-          static_cast<DWORD>(extra_headers.size()),
-          body_length ? request.body.data() : nullptr, body_length);
-      const DWORD error = ::GetLastError();
-      last_send_error = error;
-      if (!sent) {
-        g_system_log.write_a(my_system_log::level_trace, kSendFailedLine,
-                             static_cast<unsigned int>(error));
-        return error;
-      }
-      // Shows the credentials dialog only when the answer is a challenge.
-      if (wininet->InternetErrorDlg(parent, handle.Get(), error, kErrorDialogFlags, nullptr) !=
-          ERROR_INTERNET_FORCE_RETRY) {
-        break;
-      }
+    if (redirects == kMaxRedirects) {
+      g_system_log.write_a(my_system_log::level_trace, kTooManyRedirectsLine, kMaxRedirects,
+                           location.c_str());
+      return ERROR_HTTP_REDIRECT_FAILED;
     }
-  } catch (...) {
-    return last_send_error;
+    if (!redirect_request(current, status, location)) {
+      g_system_log.write_a(my_system_log::level_trace, kBadRedirectLine, location.c_str());
+      return ERROR_HTTP_REDIRECT_FAILED;
+    }
+    std::tie(current.proxy_user, current.proxy_password) =
+        proxy_credentials_of(*wininet, sent.handle.Get(), buffer);
   }
-
-  DWORD capacity = kWorkCapacity;
-  DWORD index = 0;
-  if (wininet->HttpQueryInfoA(handle.Get(), HTTP_QUERY_STATUS_CODE, buffer, &capacity, &index)) {
-    status = static_cast<DWORD>(std::strtoul(buffer, nullptr, 10));
-  }
-  if (status >= 200 && status <= 299) fill_captured(*wininet, handle.Get(), buffer);
-  read_response(*wininet, handle.Get(), buffer, headers, body);
-  return ERROR_SUCCESS;
 }
 
 std::string get_captured_proxy_user() {

@@ -11,6 +11,10 @@
 // receive) for one request, in milliseconds.
 constexpr DWORD kHttpTimeoutMs = 30000;
 
+// Redirects followed for one request at most: more than any mirror or
+// content network needs, and a loop ends after as many requests.
+constexpr unsigned kMaxRedirects = 10;
+
 struct http_request {
   bool secure = false;                     // HTTPS
   std::string user_agent = "Velora/6.0";
@@ -26,11 +30,15 @@ struct http_request {
   std::vector<char> body;                  // nothing is sent when empty
 };
 
-// Performs `request`. Returns 0 when the request was sent, whatever the HTTP
-// status; otherwise the Windows error of the step that failed (opening the
-// session, connection or request, or sending). `status` starts at 100 and
-// gets the HTTP status when it can be read; `headers` the raw header block
-// (empty when it is longer than 1023 bytes); `body` the whole entity body.
+// Performs `request`, following redirects (301, 302, 303, 307, 308) with the
+// same fields, time-outs, certificate checks and proxy credentials. Returns 0
+// when the last request was sent, whatever the HTTP status; otherwise the
+// Windows error of the step that failed (opening the session, connection or
+// request, or sending), or ERROR_HTTP_REDIRECT_FAILED, with a log line, after
+// more than kMaxRedirects redirects or one to an address that is not http or
+// https. `status` starts at 100 and gets the HTTP status of the last answer
+// when it can be read; `headers` the raw header block (empty when it is
+// longer than 1023 bytes); `body` the whole entity body.
 // May change the request: an empty path becomes "/", and a body that does
 // not end in NUL gets one (which is not sent). A proxy or server that asks
 // for credentials gets WinINet's dialog, owned by `parent`.

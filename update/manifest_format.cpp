@@ -1,8 +1,9 @@
 #include "update/manifest_format.h"
 
+#include "support/ascii.h"
+
 #include <boost/tokenizer.hpp>
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -25,18 +26,6 @@ std::vector<std::string> split(const std::string& text, const char* separators,
   return taken;
 }
 
-// ASCII letters folded, every other byte (a Shift_JIS byte included) as is.
-bool equals_ignoring_case(const std::string& text, const char* wanted) {
-  const size_t length = std::strlen(wanted);
-  if (text.size() != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != wanted[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::vector<std::string> manifest_lines(const std::string& text) {
@@ -52,11 +41,11 @@ std::vector<std::string> manifest_fields(const std::string& line, size_t limit) 
 }
 
 bool manifest_architecture_fits(const std::string& field, bool system_is_64bit) {
-  return equals_ignoring_case(field, system_is_64bit ? kManifestArchitecture64
-                                                     : kManifestArchitecture32) ||
-         equals_ignoring_case(field, kManifestArchitectureBoth);
+  return equals_ascii_lower(field, system_is_64bit ? kManifestArchitecture64
+                                                   : kManifestArchitecture32) ||
+         equals_ascii_lower(field, kManifestArchitectureBoth);
 }
 
 bool is_manual_kind(const std::string& field) {
-  return equals_ignoring_case(field, kManifestManualKind);
+  return equals_ascii_lower(field, kManifestManualKind);
 }

@@ -1,8 +1,11 @@
 #include "update/url_info.h"
 
+#include "support/ascii.h"
+
 #include <boost/regex.hpp>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -51,13 +54,6 @@ constexpr unsigned char full_width_capital_first = 0x60;
 constexpr unsigned char full_width_capital_last = 0x79;
 constexpr unsigned char full_width_small_offset = 0x21;
 
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "+" is not a space here, and a "%" without two hexadecimal digits after it
 // is an ordinary byte.
 std::string percent_decode(const std::string& text) {
@@ -79,12 +75,8 @@ std::string percent_decode(const std::string& text) {
 }
 
 // The C library's lower-casing in its "C" locale, but never dependent on the
-// process locale and never fed a negative char: bytes above 0x7F stay.
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-void lower_each_byte(std::string& text) {
-  for (char& c : text) c = ascii_lower(c);
-}
+// process locale: bytes above 0x7F stay.
+void lower_each_byte(std::string& text) { text = ascii_lower(std::move(text)); }
 
 bool is_shift_jis_lead(unsigned char byte) {
   return (byte >= lead_low_first && byte <= lead_low_last) ||

@@ -1,13 +1,19 @@
 #!/usr/bin/env python3
-"""Writes the corpus of hostile manifests beside this script: NAME.lt holds the
-bytes, NAME.expected.json what the independent reading in
-tests/manifest_reference.py takes from them on a 64-bit and on a 32-bit
-system (the result, new_major_released and the six texts, each as the hex of
-its bytes and, when every code page 932 converter reads it alike, as text).
+"""The corpus of hostile manifests: for each case NAME.lt holds the bytes and
+NAME.expected.json what the independent reading in tests/manifest_reference.py
+takes from them on a 64-bit and on a 32-bit system (the result,
+new_major_released and the six texts, each as the hex of its bytes and, when
+every code page 932 converter reads it alike, as text).
 
-    make_corpus.py            rewrite the corpus (deterministic: fixed seeds)
-    make_corpus.py --check    fail when the files differ from what it would write
+The small hand-made cases are kept beside this script, where a change to
+their expectations is reviewed. The large ones and the random families are
+made again for each test run, from fixed seeds, into a folder of the build.
+
+    make_corpus.py            rewrite the kept cases
+    make_corpus.py --check    fail when the kept files differ from what it would write
+    make_corpus.py --out DIR  write the cases made for a test run into DIR
 """
+import argparse
 import json
 import os
 import random
@@ -67,8 +73,8 @@ def full(end=b"\r\n"):
 def cases():
     out = []
 
-    def add(name, about, data):
-        out.append((name, about, bytes(data)))
+    def add(name, about, data, random_family=False):
+        out.append((name, about, bytes(data), random_family))
 
     # Shape of the text.
     add("empty", "no bytes at all", b"")
@@ -128,6 +134,8 @@ def cases():
     add("twenty-fields", "many fields behind the fourth",
         manifest(line(installer64(), *[b"f%d" % i for i in range(16)]),
                  line(manual(), b"6.0.1.2", MD5_A, URL_64)))
+    add("fields-200000", "two hundred thousand one-letter fields behind the fourth",
+        manifest(installer64() + b" x" * 200000, installer32()))
 
     # Architecture.
     for name, word in (("BOTH", b"BOTH"), ("Both", b"Both"), ("both", b"both"), ("bOtH", b"bOtH"),
@@ -263,12 +271,12 @@ def cases():
     rng = random.Random(20240601)
     for i in range(40):
         size = rng.choice((1, 2, 7, 64, 1000, 4096, 10000))
-        add("random-bytes-%02d" % i, "%d random bytes" % size, rng.randbytes(size))
+        add("random-bytes-%02d" % i, "%d random bytes" % size, rng.randbytes(size), True)
     for i in range(30):
         size = rng.choice((200, 2000, 8000))
         alphabet = b"64bit 32bot 6.0.1. manual\r\n\t\0ABCabc0123456789.%/:"
         add("random-alphabet-%02d" % i, "%d bytes drawn from the format's own characters" % size,
-            bytes(rng.choice(alphabet) for _ in range(size)))
+            bytes(rng.choice(alphabet) for _ in range(size)), True)
     base = manifest(installer64(), installer32(), manual(), newer(b"7.1.0.0"), end=b"\r\n")
     for i in range(60):
         data = bytearray(base)
@@ -283,11 +291,7 @@ def cases():
                 del data[at:at + rng.randint(1, 12)]
             else:
                 data[at:at] = rng.randbytes(rng.randint(1, 16))
-        add("damaged-%02d" % i, "a full manifest with a few random edits", data)
-
-    # Added later; appended so that earlier names stay.
-    add("fields-200000", "two hundred thousand one-letter fields behind the fourth",
-        manifest(installer64() + b" x" * 200000, installer32()))
+        add("damaged-%02d" % i, "a full manifest with a few random edits", data, True)
     return out
 
 
@@ -331,41 +335,83 @@ def self_check(data):
             assert (a and a.groups()) == (b and b.groups()), field
 
 
-def files():
+# Real manifests are a few hundred bytes; a case beyond this is kept out of
+# the repository and made for each test run.
+KEPT_SIZE_LIMIT = 4096
+
+
+def is_kept(data, random_family):
+    return not random_family and len(data) <= KEPT_SIZE_LIMIT
+
+
+def files(kept):
+    """The files of the kept cases, or of those made for a test run."""
     written = {}
-    for number, (name, about, data) in enumerate(cases(), 1):
+    for name, about, data, random_family in cases():
+        if is_kept(data, random_family) != kept:
+            continue
         self_check(data)
-        stem = "%03d-%s" % (number, name)
-        written[stem + ".lt"] = data
-        written[stem + ".expected.json"] = json_text(expectation(about, data)).encode("ascii")
+        written[name + ".lt"] = data
+        written[name + ".expected.json"] = json_text(expectation(about, data)).encode("ascii")
     return written
 
 
-def main():
-    check = "--check" in sys.argv[1:]
-    wanted = files()
-    present = {name for name in os.listdir(HERE) if name.endswith((".lt", ".expected.json"))}
-    stale = sorted(present - set(wanted))
+def corpus_files(folder):
+    return {name for name in os.listdir(folder) if name.endswith((".lt", ".expected.json"))}
+
+
+def write(folder, wanted):
+    """Writes what differs and removes what is no longer wanted; returns the
+    names that differed and those that were stale."""
+    stale = sorted(corpus_files(folder) - set(wanted))
     differing = []
     for name, data in sorted(wanted.items()):
-        path = os.path.join(HERE, name)
+        path = os.path.join(folder, name)
         current = None
         if os.path.exists(path):
             with open(path, "rb") as existing:
                 current = existing.read()
-        if current == data:
-            continue
-        differing.append(name)
-        if not check:
+        if current != data:
+            differing.append(name)
             with open(path, "wb") as out:
                 out.write(data)
-    if check:
-        for name in differing + stale:
-            print("corpus out of date: %s" % name)
-        print("%d corpus files checked" % len(wanted))
-        return 1 if differing or stale else 0
     for name in stale:
-        os.remove(os.path.join(HERE, name))
+        os.remove(os.path.join(folder, name))
+    return differing, stale
+
+
+def check(folder, wanted):
+    differing = []
+    for name, data in sorted(wanted.items()):
+        path = os.path.join(folder, name)
+        if not os.path.exists(path):
+            differing.append(name)
+            continue
+        with open(path, "rb") as existing:
+            if existing.read() != data:
+                differing.append(name)
+    stale = sorted(corpus_files(folder) - set(wanted))
+    for name in differing + stale:
+        print("corpus out of date: %s" % name)
+    print("%d corpus files checked" % len(wanted))
+    return 1 if differing or stale else 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--check", action="store_true",
+                        help="compare the kept cases with what would be written")
+    parser.add_argument("--out", metavar="DIR", help="write the cases made for a test run into DIR")
+    args = parser.parse_args()
+    if args.out:
+        os.makedirs(args.out, exist_ok=True)
+        wanted = files(kept=False)
+        differing, stale = write(args.out, wanted)
+    elif args.check:
+        return check(HERE, files(kept=True))
+    else:
+        wanted = files(kept=True)
+        differing, stale = write(HERE, wanted)
     print("%d manifests, %d files rewritten, %d removed" % (len(wanted) // 2, len(differing), len(stale)))
     return 0
 

@@ -288,6 +288,25 @@ class RuleTest(ServerCase):
         self.assertEqual([r["path"] for r in server.requests()], ["/launcher/installer6.lt"] * 2,
                          "control requests are not recorded")
 
+    def test_redirect_to_itself_and_a_chain_of_redirects(self):
+        server.set_rules({"/launcher/installer6.lt": {"redirect": "/launcher/installer6.lt"},
+                          "/download/setup64.exe": {"redirect_chain": 3, "status": 307}})
+        for _ in range(2):
+            head, _, _ = exchange(server.ports["http"], get("/launcher/installer6.lt?ed=1"))
+            self.assertEqual((status_of(head), header_value(head, "Location")),
+                             (302, "/launcher/installer6.lt"))
+
+        target, seen = "/download/setup64.exe", []
+        while True:
+            head, body, _ = exchange(server.ports["http"], get(target))
+            if status_of(head) != 307:
+                break
+            target = header_value(head, "Location")
+            seen.append(target)
+        self.assertEqual(seen, ["/download/setup64.exe?hop=%d" % hop for hop in (1, 2, 3)])
+        self.assertEqual((status_of(head), body), (200, INSTALLER))
+        self.assertEqual([r["status"] for r in server.requests()], [302, 302, 307, 307, 307, 200])
+
     def test_listener_restriction(self):
         server.set_rules({"/launcher/installer6.lt": {"status": 500,
                                                       "listeners": ["https_untrusted"]}})

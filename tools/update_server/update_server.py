@@ -27,6 +27,7 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -183,6 +184,33 @@ class App:
         self.ports = {}
 
 
+def redirect_location(rule, path, query):
+    """Where the rule sends this request, or None: `redirect` always, and
+    `redirect_chain` N through "?hop=1" to "?hop=N" of the same path, after
+    which the path is served as it stands."""
+    if "redirect" in rule:
+        return rule["redirect"]
+    if "redirect_chain" not in rule:
+        return None
+    hops = urllib.parse.parse_qs(query).get("hop", ["0"])[0]
+    done = int(hops) if hops.isdigit() else 0
+    if done >= int(rule["redirect_chain"]):
+        return None
+    return "%s?hop=%d" % (path, done + 1)
+
+
+def with_redirect(rule, path, query):
+    """The rule with a redirect's status (302 unless given) and Location; at
+    the end of a chain, without the redirect's status."""
+    location = redirect_location(rule, path, query)
+    if location is None:
+        if "redirect_chain" in rule:
+            return {key: value for key, value in rule.items() if key != "status"}
+        return rule
+    return dict(rule, status=int(rule.get("status", 302)),
+                headers=list(rule.get("headers", [])) + [["Location", location]])
+
+
 def error_page(status, reason):
     return ("<html><head><title>%d %s</title></head><body><h1>%d %s</h1></body></html>\r\n"
             % (status, reason, status, reason)).encode("ascii")
@@ -330,7 +358,7 @@ class Handler(BaseHTTPRequestHandler):
             return
         rules, _ = self.app.control.current()
         key, rule = self.app.control.select(rules, self.server.name, self.command, path, self.path)
-        rule = rule or {}
+        rule = with_redirect(rule or {}, path, query)
         status, content, content_type = self.resolve(path, rule)
         facts = self.request_facts()
         facts.update(path=path, query=query, rule=key, status=status)

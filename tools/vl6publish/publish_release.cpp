@@ -1,6 +1,7 @@
 #include "tools/vl6publish/publish_release.h"
 
 #include "framework/afx_handle.h"
+#include "support/ascii.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
 #include "tools/vl6publish/console_text.h"
@@ -76,13 +77,6 @@ bool is_url_character(wchar_t c) { return c > L' ' && c < 0x7F; }
 
 bool is_served_name_character(wchar_t c) {
   return (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'.' || c == L'-' || c == L'_';
-}
-
-std::wstring lower_ascii(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return text;
 }
 
 // The folder with backslashes and one final backslash; a share's "\\\\" stays.
@@ -217,7 +211,7 @@ int publish_release(const release_inputs& inputs) {
   for (release_file& file : files) {
     const wchar_t* what = file.architecture ? L"installer" : L"manual";
     if (!is_file(file.source)) return refuse(std::wstring(what) + L" \"" + file.source + L"\": no such file");
-    file.name = lower_ascii(file_name_of(file.source));
+    file.name = ascii_lower(file_name_of(file.source));
     for (wchar_t c : file.name) {
       if (!is_served_name_character(c)) {
         return refuse(std::wstring(what) + L" \"" + file.source +

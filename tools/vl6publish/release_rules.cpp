@@ -1,5 +1,6 @@
 #include "tools/vl6publish/release_rules.h"
 
+#include "support/ascii.h"
 #include "support/md5.h"
 #include "update/download_request.h"
 #include "update/url_info.h"
@@ -13,10 +14,6 @@ const char kAuthorityEnd[] = "/?#";
 const char kHttpScheme[] = "http";
 const char kHttpsScheme[] = "https";
 
-bool is_hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 }  // namespace
 
 bool is_md5_text(const std::string& text) {
@@ -29,7 +26,7 @@ bool is_md5_text(const std::string& text) {
 
 bool has_capitals(const std::string& text) {
   for (char c : text) {
-    if (c >= 'A' && c <= 'Z') return true;
+    if (is_ascii_upper(c)) return true;
   }
   return false;
 }
