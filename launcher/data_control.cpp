@@ -1,10 +1,10 @@
 #include "launcher/data_control.h"
 
+#include "support/file_exists.h"
 #include "support/file_information.h"
 #include "support/windows_facts.h"
 #include "support/path_utils.h"
 
-#include "framework/afx_handle.h"
 
 #include <windows.h>
 
@@ -17,13 +17,6 @@ const wchar_t kBundledInstaller32[] = L"\\vlr6setup\\setup32.exe";
 const wchar_t kBundledManual[] = L"\\vlr6setup\\vl6manual.pdf";
 
 bool stop_requested(const stop_flag* stop) { return stop == nullptr || stop->load() != 0; }
-
-// Anything the directory search finds under the name counts, a folder too.
-bool found(const std::wstring& path) {
-  WIN32_FIND_DATAW data;
-  afx_find_handle search(::FindFirstFileW(path.c_str(), &data));
-  return search.IsValid();
-}
 
 std::wstring md5_text_of(const std::wstring& path) {
   file_information information;
@@ -60,11 +53,11 @@ void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
 
   // A cached download wins over the installer beside the launcher.
   std::wstring candidate = cached_installer();
-  if (found(candidate)) {
+  if (path_exists(candidate)) {
     installer_info.location = installer_info::location_temp_cache;
   } else {
     candidate = bundled(Is64BitOS() ? kBundledInstaller64 : kBundledInstaller32);
-    if (!found(candidate)) return;
+    if (!path_exists(candidate)) return;
     installer_info.location = installer_info::location_beside_launcher;
   }
   installer_info.installer_path = candidate;
@@ -82,7 +75,7 @@ void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
   if (stop_requested(stop)) return;
   installer_info.downloaded_md5.clear();
   const std::wstring& path = installer_info.download_path;
-  if (!path.empty() && found(path)) {
+  if (!path.empty() && path_exists(path)) {
     downloaded_installer_ = verified_installer(path);
     installer_info.downloaded_md5 = downloaded_installer_.Md5();
   }
@@ -92,7 +85,7 @@ void CDataControl::SearchLocalManual(const stop_flag* stop) {
   if (stop_requested(stop)) return;
   manual_info.location = manual_info::location_none;
   const std::wstring candidate = bundled(kBundledManual);
-  if (!found(candidate)) return;
+  if (!path_exists(candidate)) return;
   manual_info.location = manual_info::location_beside_launcher;
   manual_info.manual_path = candidate;
   manual_info.manual_md5 = md5_text_of(candidate);

@@ -147,7 +147,7 @@ TEST_F(ManifestRequest, RedirectLoopEndsAsAFailedRequest) {
   server::set_rules(std::string(R"({"rules": {")") + kManifestPath + R"(": {"redirect": ")" +
                     kManifestPath + R"("}}})");
 
-  CInstallerDownloader downloader;
+  CInstallerDownloader downloader{std::wstring()};
   fill_with_stale_values(downloader);
   EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
   EXPECT_EQ(downloader.GetLatestMd5(), L"");

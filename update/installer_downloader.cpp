@@ -1,6 +1,6 @@
 #include "update/installer_downloader.h"
 
-#include "framework/afx_handle.h"
+#include "support/file_exists.h"
 #include "support/file_information.h"
 #include "support/held_file.h"
 #include "support/md5.h"
@@ -33,12 +33,6 @@ struct file_closer {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using file_stream = std::unique_ptr<std::FILE, file_closer>;
-
-bool found_directory(const std::wstring& folder) {
-  WIN32_FIND_DATAW data;
-  const afx_find_handle search(::FindFirstFileW(folder.c_str(), &data));
-  return search.IsValid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 // Sends `request` and logs the outcome. True only for an answer of 200; the
 // proxy credentials in effect then are remembered for the next request.
@@ -132,7 +126,7 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
 bool CInstallerDownloader::CreateDirectoryTree(const std::wstring& path) {
   const std::wstring folder = parent_directory(path);
   if (folder.empty()) return false;
-  if (found_directory(folder)) return true;
+  if (directory_exists(folder)) return true;
   if (::CreateDirectoryW(folder.c_str(), nullptr)) return true;
   switch (::GetLastError()) {
     case ERROR_ALREADY_EXISTS:
