@@ -3,6 +3,7 @@
 // recorder registered for PDF files and web addresses in this prefix.
 #include "framework/afx_handle.h"
 #include "launcher/installer_execution.h"
+#include "res/resource.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/setup_records.h"
 #include "tests/support/shell_associations.h"
@@ -150,6 +151,50 @@ TEST_F(Execution, NothingRunsWithoutAFoundInstaller) {
   RunLocalInstaller(info_, none, settings(), window_);
   info_.download_path.clear();
   RunDownloadedInstaller(info_, none, settings(), window_);
+  EXPECT_TRUE(records().empty());
+}
+
+// Between the publisher check and the start nobody can change the installer:
+// the check reads the held bytes, and the hold lasts until the start returns.
+TEST_F(Execution, HeldInstallerCannotBeSwappedBetweenTheCheckAndTheStart) {
+  const std::string verified = read_file(installer_);
+  info_.location = installer_info::location_temp_cache;
+  info_.installer_path = installer_;
+  verified_installer held(installer_);
+  ASSERT_TRUE(held.PassesPublisherCheck(publisher_));
+
+  HANDLE writer = ::CreateFileW(installer_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "opened for writing";
+  if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+  EXPECT_FALSE(::DeleteFileW(installer_.c_str()));
+  const std::wstring impostor = folder_ + L"impostor.exe";
+  ASSERT_TRUE(copy_file(tool(L"setup_standin\\unsigned\\setup64.exe"), impostor));
+  EXPECT_FALSE(::MoveFileExW(impostor.c_str(), installer_.c_str(), MOVEFILE_REPLACE_EXISTING));
+
+  RunLocalInstaller(info_, held, settings(), window_);
+  const auto started = records();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_EQ(started[0].path, installer_);
+  EXPECT_EQ(read_file(installer_), verified);
+  EXPECT_TRUE(window_.boxes().empty());
+}
+
+// A file the check refuses never starts: the user is told, and one in the
+// temporary-folder cache is deleted; one beside the launcher stays.
+TEST_F(Execution, InstallerWithoutThePublishersSignatureNeverStarts) {
+  for (const auto location : {installer_info::location_temp_cache, installer_info::location_beside_launcher}) {
+    SCOPED_TRACE(location);
+    ASSERT_TRUE(copy_file(tool(L"setup_standin\\foreign\\setup64.exe"), installer_));
+    recording_window window;
+    info_.location = location;
+    info_.installer_path = installer_;
+    verified_installer held(installer_);
+    RunLocalInstaller(info_, held, settings(), window);
+    EXPECT_EQ(window.boxes(), std::vector<UINT>{IDS_INSTALLER_PUBLISHER_UNVERIFIED});
+    EXPECT_EQ(window.styles(), std::vector<UINT>{MB_OK | MB_ICONERROR});
+    EXPECT_EQ(file_exists(installer_), location == installer_info::location_beside_launcher);
+  }
   EXPECT_TRUE(records().empty());
 }
 

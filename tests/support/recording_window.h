@@ -18,6 +18,12 @@ public:
     std::lock_guard<std::mutex> hold(lock_);
     return calls_;
   }
+  // The message boxes' styles (buttons and icon), in order.
+  std::vector<UINT> styles() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return styles_;
+  }
+
   // Only the message boxes' string ids, in order.
   std::vector<UINT> boxes() const {
     std::lock_guard<std::mutex> hold(lock_);
@@ -55,6 +61,7 @@ public:
     {
       std::lock_guard<std::mutex> hold(lock_);
       boxes_.push_back(text_id);
+      styles_.push_back(style);
       last_insert = insert;
       if (!show_real_boxes && !answers_.empty()) {
         answer = answers_.front();
@@ -87,6 +94,7 @@ private:
   mutable std::mutex lock_;
   std::vector<std::wstring> calls_;
   std::vector<UINT> boxes_;
+  std::vector<UINT> styles_;
   std::vector<std::wstring> opened_;
   std::deque<int> answers_;
 };
