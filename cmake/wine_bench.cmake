@@ -12,7 +12,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${VELORA_WINE_RUN} ${VELORA_WINE_STATE})
 # 32-bit Windows prefix are then registered but disabled, and CTest lists them.
 execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine32_result
                 OUTPUT_QUIET ERROR_QUIET)
-if(NOT wine32_result EQUAL 0 AND EXISTS /opt/velora-wine/bin/wine64)
+if(NOT wine32_result EQUAL 0 AND EXISTS /opt/velora-wine/bin/wine)
   set(VELORA_WINE_WOW64 ON)
   message(WARNING "Debian's wine32 loader cannot run here (32-bit programs refused by the "
                   "kernel): tests use Wine's new WoW64 form, and the 32-bit Windows runs are disabled")
