@@ -27,7 +27,6 @@ const named_result kNamedResults[] = {
     {CERT_E_CHAINING, L"no chain to a trusted root"},
     {CERT_E_EXPIRED, L"the certificate had expired"},
     {CERT_E_WRONG_USAGE, L"the certificate is not for code signing"},
-    {TRUST_E_SUBJECT_NOT_TRUSTED, L"another signer"},
 };
 
 std::wstring result_text(LONG result) {
