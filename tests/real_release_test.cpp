@@ -42,10 +42,16 @@ protected:
     // Named "localhost": Wine's WinINet pools connections per host and port,
     // proxy or not, and the manifest below is fetched from 127.0.0.1 directly.
     base_url_ = "http://localhost:" + field_of("nginx");
+    // The stand-in installers as the vendor signed them at build time: the
+    // release tool publishes, and verify passes, only installers the launcher
+    // would start. They are signed anew at each build, so what an earlier
+    // build published under this version goes first.
     const std::wstring inputs = folder_->path();
-    write_file(inputs + L"setup64.exe", std::string("MZ velora 6.0.2.1 64-bit ") + std::string(300000, 'x'));
-    write_file(inputs + L"setup32.exe", std::string("MZ velora 6.0.2.1 32-bit ") + std::string(200000, 'y'));
+    const std::wstring standins = path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\";
+    ASSERT_TRUE(copy_file(standins + L"setup64.exe", inputs + L"setup64.exe"));
+    ASSERT_TRUE(copy_file(standins + L"setup32.exe", inputs + L"setup32.exe"));
     write_file(inputs + L"vl6manual.pdf", "%PDF-1.4\n% Velora manual 6.0.2.1\n");
+    remove_tree(servers_state() + L"\\root\\download\\6.0.2.1");
     const int code = vl6publish(L"publish --out \"" + servers_state() + L"\\root\" --version 6.0.2.1 --base-url " +
                                 wide(base_url_) + L" --setup64 \"" + inputs + L"setup64.exe\" --setup32 \"" +
                                 inputs + L"setup32.exe\" --manual \"" + inputs + L"vl6manual.pdf\"");

@@ -1,11 +1,13 @@
 // A release laid out by vl6publish and served as it is by the local update
 // server is what the launcher's own downloader takes: the manifest from the
 // build's update address, then the installer for this Windows and the manual,
-// each verified against the manifest's MD5 text.
+// each verified against the manifest's MD5 text, the installer also against
+// the build's publisher, as the launcher downloads them.
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "update/installer_downloader.h"
 #include "update/update_server.h"
+#include "velora_endpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +22,11 @@ namespace {
 
 constexpr DWORD kToolTimeoutMs = 60000;
 
-// Distinct bytes per file, the same in every run: a version published once
-// may be published again only with the same bytes.
-const char kSetup64[] = "MZ setup64 stand-in\x00\x01\x02 sixty-four";
-const char kSetup32[] = "MZ setup32 stand-in\x00\x03 thirty-two";
-const char kSetupBoth[] = "MZ one installer for every Windows\x00\x04";
+// The stand-in installers as the vendor signed them at build time: a build
+// for each architecture, and a newer build as the one for both.
+const wchar_t kSetup64[] = L"setup64.exe";
+const wchar_t kSetup32[] = L"setup32.exe";
+const wchar_t kSetupBoth[] = L"newer\\setup64.exe";
 const char kManual[] = "%PDF-1.4 Velora manual";
 
 bool expect_64bit() {
@@ -51,10 +53,10 @@ struct release_case {
   const wchar_t* new_major_version;  // null: none announced
   const wchar_t* new_major_url;
 
-  // What this Windows downloads.
-  std::string installer_bytes() const {
-    if (one_for_both) return bytes_of(kSetupBoth, sizeof(kSetupBoth));
-    return expect_64bit() ? bytes_of(kSetup64, sizeof(kSetup64)) : bytes_of(kSetup32, sizeof(kSetup32));
+  // The input this Windows downloads, its name as published.
+  std::wstring installer_input() const {
+    if (one_for_both) return L"Setup.exe";
+    return expect_64bit() ? L"Setup64.exe" : L"Setup32.exe";
   }
   std::wstring installer_name() const {
     if (one_for_both) return L"setup.exe";
@@ -78,10 +80,14 @@ protected:
         << "the launcher asks another address than the update server's";
     root_ = server_state() + L"\\root";
     // Input files under names in mixed case: they are served in lower case.
-    write_file(inputs_.path() + L"Setup64.exe", bytes_of(kSetup64, sizeof(kSetup64)));
-    write_file(inputs_.path() + L"Setup32.exe", bytes_of(kSetup32, sizeof(kSetup32)));
-    write_file(inputs_.path() + L"Setup.exe", bytes_of(kSetupBoth, sizeof(kSetupBoth)));
+    const std::wstring standins = path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\";
+    ASSERT_TRUE(copy_file(standins + kSetup64, inputs_.path() + L"Setup64.exe"));
+    ASSERT_TRUE(copy_file(standins + kSetup32, inputs_.path() + L"Setup32.exe"));
+    ASSERT_TRUE(copy_file(standins + kSetupBoth, inputs_.path() + L"Setup.exe"));
     write_file(inputs_.path() + L"VL6Manual.pdf", bytes_of(kManual, sizeof(kManual)));
+    // The stand-ins are signed anew at each build: what an earlier build
+    // published under this version goes, or the tool would refuse new bytes.
+    remove_tree(root_ + L"\\download\\" + GetParam().version);
   }
 
   // Runs vl6publish publish into the served tree; returns its exit code.
@@ -116,7 +122,7 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
   const release_case& release = GetParam();
   ASSERT_EQ(publish(release), 0u);
 
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader{VELORA_PUBLISHER};
   ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
   const std::wstring release_url =
       L"http://127.0.0.1:" + wide(http_port()) + L"/download/" + release.version + L"/";
@@ -128,13 +134,15 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
     EXPECT_EQ(downloader.GetNewMajorUrl(), release.new_major_url);
   }
 
-  // The launcher's own download and MD5 check; the bytes are the input's.
+  // The launcher's own download, MD5 and publisher check; the bytes are the input's.
   const std::wstring installer = downloads_.path() + L"vlr6setup\\" + release.installer_name();
   ASSERT_TRUE(downloader.DownloadFile(nullptr, downloader.GetLatestUrl(), installer, downloader.GetLatestMd5()));
-  EXPECT_EQ(read_file(installer), release.installer_bytes());
+  EXPECT_EQ(read_file(installer), read_file(inputs_.path() + release.installer_input()));
+  // The manual is not signed: the launcher fetches it without the publisher check.
+  CInstallerDownloader manual_downloader{std::wstring()};
   const std::wstring manual = downloads_.path() + L"vl6manual.pdf";
-  ASSERT_TRUE(downloader.DownloadFile(nullptr, downloader.GetLatestManualUrl(), manual,
-                                      downloader.GetLatestManualMd5()));
+  ASSERT_TRUE(manual_downloader.DownloadFile(nullptr, downloader.GetLatestManualUrl(), manual,
+                                             downloader.GetLatestManualMd5()));
   EXPECT_EQ(read_file(manual), bytes_of(kManual, sizeof(kManual)));
 }
 

@@ -1,11 +1,15 @@
 """vl6publish, the release tool, run under Wine as a release engineer runs it:
-the tree `publish` lays out, what `check` says about broken manifests, and
-what `verify` finds on the local update server.
+the tree `publish` lays out and the installers it refuses, what `check` says
+about broken manifests, what `verify` finds on the local update server, and
+what `signer` says of an installer's signature.
 
 Environment (set by CTest): VELORA_VL6PUBLISH (the program), VELORA_WINE_RUN
-and VELORA_WINE_STATE (the Wine bench), VELORA_UPDATE_SERVER (the running
-local update server's state folder: ports.json, root/, control.json,
-record.jsonl).
+and VELORA_WINE_STATE (the Wine bench, whose prefix trusts the test roots),
+VELORA_UPDATE_SERVER (the running local update server's state folder:
+ports.json, root/, control.json, record.jsonl), VELORA_STANDINS (the signed
+stand-in installers and their unsigned/, newer/ and foreign/ builds),
+VELORA_TEST_PKI and VELORA_SIGN_PE (the test signing world and its signing
+script).
 """
 
 import hashlib
@@ -28,11 +32,34 @@ WINE_RUN = os.environ["VELORA_WINE_RUN"]
 WINE_STATE = os.environ["VELORA_WINE_STATE"]
 SERVER = os.environ["VELORA_UPDATE_SERVER"]
 ROOT = os.path.join(SERVER, "root")
+STANDINS = os.environ["VELORA_STANDINS"]
+TEST_PKI = os.environ["VELORA_TEST_PKI"]
+SIGN_PE = os.environ["VELORA_SIGN_PE"]
 
 # Exit codes, as the usage text lists them.
 OK, FAULT, USAGE, REFUSED, FILE_ERROR = 0, 1, 2, 3, 4
 
-FILES = {"Setup64.exe": b"MZ sixty-four\x00\x01\x02", "Setup32.exe": b"MZ thirty-two\x00\x03",
+
+
+def standin(*parts):
+    """A stand-in installer of the build: signed by the vendor unless under
+    unsigned/ or foreign/ (signed by another publisher)."""
+    return os.path.join(STANDINS, *parts)
+
+
+def read(path):
+    with open(path, "rb") as source:
+        return source.read()
+
+
+with open(os.path.join(TEST_PKI, "publisher.txt")) as source:
+    PUBLISHER = source.read().strip()
+OTHER = "Other Test Publisher"
+VENDOR_SIGNED = "signed by O=%s, CN=%s, the publisher" % (PUBLISHER, PUBLISHER)
+OTHER_SIGNED = 'signed by O=%s, CN=%s, not by the publisher "%s"' % (OTHER, OTHER, PUBLISHER)
+UNSIGNED = "no valid signature (0x800B0100: no signature)"
+
+FILES = {"Setup64.exe": read(standin("setup64.exe")), "Setup32.exe": read(standin("setup32.exe")),
          "VL6Manual.pdf": b"%PDF-1.4 Velora manual"}
 VERSION = "6.0.2.1"
 
@@ -138,6 +165,7 @@ class PublishTest(ReleaseCase):
             with urllib.request.urlopen("%s/download/6.0.2.1/%s" % (base, name.lower())) as answer:
                 self.assertEqual(answer.read(), data)
         self.assertIn("Result: both systems get an installer; 0 faults, 0 warnings.", out)
+        self.assertEqual(out.count(VENDOR_SIGNED), 2, out)
 
     def test_one_installer_for_both(self):
         code, out, err = self.publish(**{"--setup64": None, "--setup32": None,
@@ -174,6 +202,14 @@ class PublishTest(ReleaseCase):
              'two release files are both named "setup64.exe"'),
             ("old newer generation", {"--new-major": ("6.5.0.0", "http://example.test/")}, REFUSED,
              "first number is 7 or more"),
+            # The launcher's own gate, last among the refusals.
+            ("an unsigned installer", {"--setup64": windows_path(standin("unsigned", "setup64.exe"))}, REFUSED,
+             'setup64.exe": %s; the launcher refuses to start it. Sign it, or publish it anyway with '
+             '--allow-unsigned' % UNSIGNED),
+            ("another publisher's installer", {"--setup32": windows_path(standin("foreign", "setup32.exe"))},
+             REFUSED, OTHER_SIGNED),
+            ("a publisher who signed none", {"--publisher": "Camberly Co., Ltd."}, REFUSED,
+             'signed by O=%s, CN=%s, not by the publisher "Camberly Co., Ltd."' % (PUBLISHER, PUBLISHER)),
             ("both kinds of installer", {"--setup-both": self.input("Setup64.exe")}, USAGE,
              "--setup64 and --setup32, or --setup-both alone"),
             ("no version", {"--version": None}, USAGE, "publish needs --version"),
@@ -185,12 +221,34 @@ class PublishTest(ReleaseCase):
                 self.assertIn(expected_text, err)
                 self.assertFalse(os.path.exists(self.out), "nothing is written")
 
+    def test_an_installer_the_launcher_refuses_only_when_allowed(self):
+        # Published as it is, each with what the run says of it.
+        unsigned = standin("unsigned", "setup64.exe")
+        cases = [
+            ("--allow-unsigned", {"--allow-unsigned": ()},
+             "vl6publish: warning: installer \"%s\": %s; the launcher refuses to start it; published as "
+             "--allow-unsigned asks" % (windows_path(unsigned), UNSIGNED), UNSIGNED),
+            ("no publisher: nothing checked", {"--publisher": ""}, "",
+             "signature not checked: no publisher given"),
+        ]
+        for what, changes, expected_err, expected_out in cases:
+            with self.subTest(what):
+                shutil.rmtree(self.out, ignore_errors=True)
+                code, out, err = self.publish(**{"--setup64": windows_path(unsigned)}, **changes)
+                self.assertEqual(code, OK, out + err)
+                if expected_err:
+                    self.assertIn(expected_err, err)
+                else:
+                    self.assertNotIn("warning", err)
+                self.assertIn(expected_out, out)
+                with open(os.path.join(self.out, "download", VERSION, "setup64.exe"), "rb") as served:
+                    self.assertEqual(served.read(), read(unsigned))
+
     def test_a_published_file_never_changes_its_bytes(self):
         self.assertEqual(self.publish()[0], OK)
         code, out, err = self.publish()
         self.assertEqual(code, OK, out + err)
-        with open(os.path.join(self.inputs, "Setup32.exe"), "ab") as changed:
-            changed.write(b"rebuilt")
+        shutil.copyfile(standin("newer", "setup32.exe"), os.path.join(self.inputs, "Setup32.exe"))
         code, out, err = self.publish()
         self.assertEqual(code, REFUSED, out + err)
         self.assertIn("was published before with other bytes", err)
@@ -321,6 +379,8 @@ class VerifyTest(ReleaseCase):
         code, out, err = self.verify()
         self.assertEqual(code, OK, out + err)
         self.assertEqual(out.count("MD5 matches"), 3, out)
+        self.assertIn('installers must be signed by "%s"' % PUBLISHER, out)
+        self.assertEqual(out.count("MD5 matches\n    %s\n" % VENDOR_SIGNED), 2, out)
         self.assertIn("Result: 3 of 3 files match.", out)
         # Requests as the launcher's downloader sends them.
         targets = [entry["target"] for entry in recorded("http")]
@@ -345,6 +405,36 @@ class VerifyTest(ReleaseCase):
         self.assertEqual(out.count("MD5 matches"), 2, out)
         self.assertIn("NOT a good release", out)
 
+    def test_finds_an_installer_whose_signature_changed_after_publishing(self):
+        # The served installer changed only in its signature: the manifest's
+        # MD5 text is made to match it, as a hostile server's would.
+        served = os.path.join(self.out, "download", VERSION, "setup64.exe")
+        manifest = os.path.join(self.out, "launcher", "installer6.lt")
+        signed = served + ".signed"
+        published, published_manifest = read(served), read(manifest)
+        cases = [
+            ("re-signed by another publisher", [SIGN_PE, TEST_PKI, "other", signed, served], OTHER_SIGNED),
+            ("signature removed", ["osslsigncode", "remove-signature", "-in", signed, "-out", served], UNSIGNED),
+        ]
+        for what, command, expected in cases:
+            with self.subTest(what):
+                os.replace(served, signed)
+                try:
+                    subprocess.run(command, check=True, capture_output=True)
+                    with open(manifest, "wb") as changed:
+                        changed.write(published_manifest.replace(md5(published).encode(),
+                                                                 md5(read(served)).encode()))
+                    code, out, err = self.verify()
+                    self.assertEqual(code, FAULT, out + err)
+                    self.assertIn("setup64.exe\n    status 200, %d bytes, MD5 matches\n    REFUSED: %s\n"
+                                  % (len(read(served)), expected), out)
+                    self.assertIn("Result: 3 of 3 files match; 1 installer(s) the launcher refuses to start; "
+                                  "NOT a good release.", out)
+                finally:
+                    os.replace(signed, served)
+                    with open(manifest, "wb") as restored:
+                        restored.write(published_manifest)
+
     def test_finds_a_missing_file(self):
         os.remove(os.path.join(self.out, "download", VERSION, "vl6manual.pdf"))
         code, out, err = self.verify()
@@ -366,6 +456,27 @@ class VerifyTest(ReleaseCase):
         code, _, err = self.verify("--proxy", "127.0.0.1")
         self.assertEqual(code, USAGE)
         self.assertIn("--proxy wants HOST:PORT", err)
+
+
+class SignerTest(unittest.TestCase):
+    def test_says_what_the_launcher_would_start(self):
+        vendor, foreign = standin("setup64.exe"), standin("foreign", "setup64.exe")
+        missing = standin("missing.exe")
+        cases = [
+            ("the vendor's", [vendor], [], OK, ["setup64.exe: accepted, " + VENDOR_SIGNED]),
+            ("another publisher's", [foreign], [], FAULT, ["setup64.exe: REFUSED, " + OTHER_SIGNED]),
+            ("unsigned", [standin("unsigned", "setup64.exe")], [], FAULT, ["setup64.exe: REFUSED, " + UNSIGNED]),
+            ("for a launcher of that other publisher", [foreign], ["--publisher", OTHER], OK,
+             ["setup64.exe: accepted, signed by O=%s, CN=%s, the publisher" % (OTHER, OTHER)]),
+            ("one to start, one missing", [vendor, missing], [], FILE_ERROR,
+             ["setup64.exe: accepted", "missing.exe: REFUSED, cannot be read (Windows error 2)"]),
+        ]
+        for what, files, options, expected_code, expected_texts in cases:
+            with self.subTest(what):
+                code, out, err = run_tool("signer", *options, *[windows_path(f) for f in files])
+                self.assertEqual(code, expected_code, out + err)
+                for text in expected_texts:
+                    self.assertIn(text, out)
 
 
 if __name__ == "__main__":

@@ -3,11 +3,14 @@
 // the same codes; keep the two together.
 
 enum publish_exit_code : int {
-  exit_ok = 0,           // published; both systems get an installer; every file matched
+  exit_ok = 0,           // published; both systems get an installer; every file matched and
+                         // every installer is the publisher's
   exit_fault_found = 1,  // check: a fault or a system without installer; verify: a file
-                         // unreachable or different, or no manifest; publish: what it
-                         // wrote does not read back as a release
+                         // unreachable or different, an installer the publisher did not
+                         // sign, or no manifest; signer: a file the launcher refuses;
+                         // publish: what it wrote does not read back as a release
   exit_usage = 2,        // the command line was not understood
-  exit_refused = 3,      // publish: a version, URL or input file it will not publish
+  exit_refused = 3,      // publish: a version, URL, input file or unsigned installer it
+                         // will not publish
   exit_file_error = 4,   // a file could not be read or written
 };

@@ -2,10 +2,12 @@
 
 #include "framework/afx_handle.h"
 #include "support/ascii.h"
+#include "support/held_file.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
 #include "tools/vl6publish/console_text.h"
 #include "tools/vl6publish/exit_codes.h"
+#include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/release_rules.h"
 #include "update/manifest_format.h"
@@ -40,6 +42,8 @@ struct release_file {
   std::wstring target;
   std::string md5;
   ULONGLONG size = 0;
+  held_file hold;             // an installer, from its signature check until it is copied
+  std::wstring signature;     // who signed it, as the report says it
 };
 
 int refuse(const std::wstring& reason) {
@@ -238,6 +242,27 @@ int publish_release(const release_inputs& inputs) {
     }
   }
 
+  // Last among the refusals: the launcher's own gate on each installer.
+  std::wstring warnings;
+  for (release_file& file : files) {
+    if (!file.architecture) continue;
+    file.hold = held_file(file.source);
+    const signature_verdict verdict = check_publisher_signature(file.hold, inputs.publisher);
+    file.signature = describe_verdict(verdict, inputs.publisher);
+    if (verdict.trusted) continue;
+    if (verdict.step == signature_verdict::file) {
+      write_error(L"vl6publish: cannot read " + file.source + L" (Windows error " +
+                  std::to_wstring(verdict.result) + L")\n");
+      return exit_file_error;
+    }
+    const std::wstring problem = L"installer \"" + file.source + L"\": " + file.signature +
+                                 L"; the launcher refuses to start it";
+    if (!inputs.allow_unsigned) {
+      return refuse(problem + L". Sign it, or publish it anyway with --allow-unsigned");
+    }
+    warnings += L"vl6publish: warning: " + problem + L"; published as --allow-unsigned asks\n";
+  }
+
   if (!make_folders(release_folder)) return file_error(L"cannot make the folder", release_folder);
   for (release_file& file : files) {
     const std::wstring temporary = file.target + kTemporarySuffix;
@@ -276,6 +301,7 @@ int publish_release(const release_inputs& inputs) {
   std::wstring text = L"Published " + inputs.version + L" into " + out + L"\n";
   for (const release_file& file : files) {
     text += L"  " + file.target + L"  " + std::to_wstring(file.size) + L" bytes  MD5 " + wide(file.md5) + L"\n";
+    if (file.architecture) text += L"    " + file.signature + L"\n";
   }
   text += L"  " + manifest_path + L"\n";
   // Read back the way the launcher reads it: anything but a clean result
@@ -283,6 +309,7 @@ int publish_release(const release_inputs& inputs) {
   const manifest_report report = check_manifest(std::vector<char>(manifest.begin(), manifest.end()));
   text += L"The manifest as the launcher reads it:\n" + describe_report(report);
   write_out(text);
+  write_error(warnings);
   if (!report.release_ready()) {
     write_error(L"vl6publish: the manifest just written does not read as a release; see above\n");
     return exit_fault_found;

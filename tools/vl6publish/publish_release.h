@@ -13,12 +13,20 @@ struct release_inputs {
   std::wstring manual;
   std::wstring new_major_version; // both empty, or both given
   std::wstring new_major_url;
+  // Whose signature each installer must carry (O and CN of its certificate,
+  // as the launcher checks it); empty: not checked.
+  std::wstring publisher;
+  // Publish installers the launcher would refuse, with a warning.
+  bool allow_unsigned = false;
 };
 
 // Copies the installers and the manual to OUT\download\VERSION\ under their
 // names in lower case and writes OUT\launcher\installer6.lt (code page 932,
 // CR LF), replacing it in one move so that a running server never serves half
 // of it. Refuses, before it writes anything, what the launcher could not use
-// and a release file that was published before with other bytes. Prints what
-// it did and how the launcher reads the manifest. Returns the exit code.
+// (an installer not signed by the publisher too, unless allowed) and a
+// release file that was published before with other bytes. The installers
+// are held from their check until they are copied, so the bytes published
+// are the bytes checked. Prints what it did, each installer's signer and how
+// the launcher reads the manifest. Returns the exit code.
 int publish_release(const release_inputs& inputs);

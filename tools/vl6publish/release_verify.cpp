@@ -1,11 +1,15 @@
 #include "tools/vl6publish/release_verify.h"
 
+#include "support/held_file.h"
 #include "support/md5.h"
+#include "support/publisher_signature.h"
 #include "support/text_utils.h"
 #include "tools/vl6publish/console_text.h"
 #include "tools/vl6publish/exit_codes.h"
+#include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/release_rules.h"
+#include "tools/vl6publish/scratch_file.h"
 #include "update/download_request.h"
 #include "update/http_client.h"
 #include "update/update_server.h"
@@ -86,9 +90,12 @@ private:
   std::string proxy_password_;
 };
 
+const wchar_t kInstallerKind[] = L"installer";
+const wchar_t kManualKind[] = L"manual";
+
 // One file the manifest gives to one or both systems.
 struct release_file {
-  const wchar_t* kind;
+  const wchar_t* kind;  // kInstallerKind or kManualKind
   size_t line;
   std::wstring md5;
   std::wstring url;
@@ -139,6 +146,21 @@ bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port
   return number > 0 && number < 65536;
 }
 
+// Lays the body down where the launcher's check can read it, holds it, and
+// adds its signer and verdict to `text`. Returns whether the launcher would
+// start it.
+bool installer_signed(const std::vector<char>& body, const std::wstring& publisher, std::wstring& text) {
+  const scratch_file copy(body);
+  if (copy.Path().empty()) {
+    text += L"\n    signature not checked: no temporary copy (Windows error " + number(copy.Error()) + L")";
+    return false;
+  }
+  const held_file held(copy.Path());
+  const signature_verdict verdict = check_publisher_signature(held, publisher);
+  text += (verdict.trusted ? L"\n    " : L"\n    REFUSED: ") + describe_verdict(verdict, publisher);
+  return verdict.trusted;
+}
+
 }  // namespace
 
 int verify_release(const verify_inputs& inputs) {
@@ -157,6 +179,8 @@ int verify_release(const verify_inputs& inputs) {
     write_out(L"Result: no manifest, nothing to verify.\n");
     return exit_fault_found;
   }
+  write_out(inputs.publisher.empty() ? std::wstring(L"installers: signatures not checked (no publisher given)\n")
+                                     : L"installers must be signed by \"" + inputs.publisher + L"\"\n");
 
   const manifest_report report = check_manifest(manifest.body);
   for (const manifest_finding& finding : report.findings) {
@@ -172,11 +196,12 @@ int verify_release(const verify_inputs& inputs) {
       write_out(L"  " + system_name(outcome.system_is_64bit) + L": no installer in the manifest\n");
       every_system = false;
     }
-    add_file(files, L"installer", outcome.installer, system);
+    add_file(files, kInstallerKind, outcome.installer, system);
   }
-  for (int system = 0; system < 2; ++system) add_file(files, L"manual", report.systems[system].manual, system);
+  for (int system = 0; system < 2; ++system) add_file(files, kManualKind, report.systems[system].manual, system);
 
   size_t failed = 0;
+  size_t refused = 0;
   for (const release_file& file : files) {
     std::wstring text = L"line " + number(file.line) + L", " + file.kind + L" for " + systems_text(file.on) + L": " +
                         file.url + L"\n    ";
@@ -193,10 +218,15 @@ int verify_release(const verify_inputs& inputs) {
       }
     }
     if (!matched) ++failed;
+    // What the launcher's gate says of the very bytes served, whatever their digest.
+    if (file.kind == kInstallerKind && answer.ok() && !answer.body.empty()) {
+      if (!installer_signed(answer.body, inputs.publisher, text)) ++refused;
+    }
     write_out(text + L"\n");
   }
-  const bool passed = failed == 0 && every_system;
+  const bool passed = failed == 0 && refused == 0 && every_system;
   write_out(L"Result: " + number(files.size() - failed) + L" of " + number(files.size()) + L" files match" +
+            (refused ? L"; " + number(refused) + L" installer(s) the launcher refuses to start" : L"") +
             (every_system ? L"" : L"; a system gets no installer") + (passed ? L"." : L"; NOT a good release.") +
             L"\n");
   return passed ? exit_ok : exit_fault_found;

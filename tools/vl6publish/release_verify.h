@@ -9,10 +9,15 @@ struct verify_inputs {
   std::wstring url;
   // "HOST:PORT"; empty: the system's proxy configuration, as the launcher.
   std::wstring proxy;
+  // Whose signature each installer must carry, as the launcher checks it;
+  // empty: not checked.
+  std::wstring publisher;
 };
 
 // Fetches the manifest, then every installer and manual it gives a 64-bit or
-// a 32-bit system, and compares each body's MD5 text with the manifest's.
-// Prints one line per file. Returns the exit code: exit_ok only when the
-// manifest was had, both systems got an installer and every file matched.
+// a 32-bit system, compares each body's MD5 text with the manifest's, and
+// puts each installer through the launcher's publisher check. Prints what it
+// found of each file. Returns the exit code: exit_ok only when the manifest
+// was had, both systems got an installer, every file matched and the
+// publisher signed every installer.
 int verify_release(const verify_inputs& inputs);

@@ -1,8 +1,10 @@
 // vl6publish: the release engineers' tool for the launcher's update server.
 // It lays out a release and its manifest, reads a manifest as the launcher
-// does, and checks a release on its server through the launcher's own client.
+// does, checks a release on its server through the launcher's own client, and
+// asks the launcher's own publisher check of installers.
 #include "tools/vl6publish/console_text.h"
 #include "tools/vl6publish/exit_codes.h"
+#include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/publish_release.h"
 #include "tools/vl6publish/release_verify.h"
@@ -22,29 +24,40 @@ const wchar_t kUsage[] =
     L"\n"
     L"vl6publish publish --out DIR --version 6.B.C.D --base-url URL --manual FILE\n"
     L"                   (--setup64 FILE --setup32 FILE | --setup-both FILE)\n"
-    L"                   [--new-major VERSION URL]\n"
+    L"                   [--new-major VERSION URL] [--publisher NAME] [--allow-unsigned]\n"
     L"    Copies the installers and the manual to DIR\\download\\VERSION\\ under their names in\n"
     L"    lower case and writes DIR\\launcher\\installer6.lt (code page 932, CR LF) with URLs\n"
     L"    below URL, the address DIR is served as (http:// or https://, its path in lower\n"
     L"    case). --new-major announces a newer generation (first number 7 or more) with the\n"
     L"    URL of its page, as given. Upload DIR as it is to any static web server.\n"
+    L"    Refuses an installer the launcher would not start: one not signed by NAME (the\n"
+    L"    organisation and common name of its code-signing certificate, which must chain to a\n"
+    L"    root this Windows trusts); --allow-unsigned publishes it anyway, with a warning.\n"
     L"vl6publish check FILE\n"
     L"    Says what the launcher takes from the manifest FILE on a 64-bit and on a 32-bit\n"
     L"    Windows, and which lines it ignores or may misread, and why.\n"
-    L"vl6publish verify URL [--proxy HOST:PORT]\n"
+    L"vl6publish verify URL [--proxy HOST:PORT] [--publisher NAME]\n"
     L"    Fetches the manifest at URL (a URL not ending in .lt is the server's address, and\n"
     L"    /launcher/installer6.lt?scode=R7QD is asked below it) with the launcher's HTTP\n"
-    L"    client, downloads every installer and the manual it names and checks their MD5.\n"
+    L"    client, downloads every installer and the manual it names and checks their MD5,\n"
+    L"    and prints each installer's signer: one not signed by NAME is a fault.\n"
     L"    Uses the system's proxy settings unless --proxy is given.\n"
+    L"vl6publish signer [--publisher NAME] FILE...\n"
+    L"    Prints each file's signer and whether the launcher would start it.\n"
+    L"\n"
+    L"NAME defaults to \"" VELORA_PUBLISHER L"\", the publisher this build's launcher wants;\n"
+    L"an empty NAME checks no signature, as a launcher built without a publisher.\n"
     L"\n"
     L"Output: Unicode on a console, UTF-8 when redirected.\n"
     L"Exit codes:\n"
     L"    0  published; both systems get an installer and no line has a fault; every file matched\n"
+    L"       and the publisher signed every installer\n"
     L"    1  check: a fault, or a system without installer; verify: no manifest, a system\n"
-    L"       without installer, or a file that could not be had or does not match;\n"
+    L"       without installer, a file that could not be had or does not match, or an installer\n"
+    L"       not signed by the publisher; signer: a file the launcher would refuse;\n"
     L"       publish: the manifest it wrote does not read back as a release (a fault of the tool)\n"
     L"    2  the command line was not understood\n"
-    L"    3  publish refused its inputs (version, URL, input files)\n"
+    L"    3  publish refused its inputs (version, URL, input files, an installer's signature)\n"
     L"    4  a file could not be read or written\n";
 
 int usage_error(const std::wstring& problem) {
@@ -93,9 +106,15 @@ private:
   std::wstring problem_;
 };
 
+// --publisher as given (an empty one too), else the build's publisher.
+std::wstring publisher_of(const options& given) {
+  return given.has(L"--publisher") ? given.value(L"--publisher") : std::wstring(kBuildPublisher);
+}
+
 int publish_command(const std::vector<std::wstring>& words) {
   const options given(words, {{L"--out", 1}, {L"--version", 1}, {L"--base-url", 1}, {L"--manual", 1},
-                              {L"--setup64", 1}, {L"--setup32", 1}, {L"--setup-both", 1}, {L"--new-major", 2}});
+                              {L"--setup64", 1}, {L"--setup32", 1}, {L"--setup-both", 1}, {L"--new-major", 2},
+                              {L"--publisher", 1}, {L"--allow-unsigned", 0}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (!given.positional().empty()) return usage_error(L"publish takes no argument " + given.positional()[0]);
   for (const wchar_t* required : {L"--out", L"--version", L"--base-url", L"--manual"}) {
@@ -116,6 +135,8 @@ int publish_command(const std::vector<std::wstring>& words) {
   inputs.setup_both = given.value(L"--setup-both");
   inputs.new_major_version = given.value(L"--new-major", 0);
   if (given.has(L"--new-major")) inputs.new_major_url = given.value(L"--new-major", 1);
+  inputs.publisher = publisher_of(given);
+  inputs.allow_unsigned = given.has(L"--allow-unsigned");
   return publish_release(inputs);
 }
 
@@ -146,13 +167,21 @@ int check_command(const std::vector<std::wstring>& words) {
 }
 
 int verify_command(const std::vector<std::wstring>& words) {
-  const options given(words, {{L"--proxy", 1}});
+  const options given(words, {{L"--proxy", 1}, {L"--publisher", 1}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (given.positional().size() != 1) return usage_error(L"verify wants one URL");
   verify_inputs inputs;
   inputs.url = given.positional()[0];
   inputs.proxy = given.value(L"--proxy");
+  inputs.publisher = publisher_of(given);
   return verify_release(inputs);
+}
+
+int signer_command(const std::vector<std::wstring>& words) {
+  const options given(words, {{L"--publisher", 1}});
+  if (!given.problem().empty()) return usage_error(given.problem());
+  if (given.positional().empty()) return usage_error(L"signer wants one file or more");
+  return report_signers(given.positional(), publisher_of(given));
 }
 
 }  // namespace
@@ -164,6 +193,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"publish") return publish_command(words);
   if (command == L"check") return check_command(words);
   if (command == L"verify") return verify_command(words);
+  if (command == L"signer") return signer_command(words);
   if (command == L"help" || command == L"--help" || command == L"-h" || command == L"/?") {
     write_out(kUsage);
     return exit_ok;
