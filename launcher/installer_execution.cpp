@@ -2,6 +2,7 @@
 
 #include "framework/afx_handle.h"
 #include "res/resource.h"
+#include "support/file_exists.h"
 #include "support/path_utils.h"
 
 #include <shellapi.h>
@@ -38,6 +39,9 @@ void run_installer(const std::wstring& path, verified_installer& installer, bool
                    const std::wstring& parameters, const installer_settings& settings,
                    workflow_window& window) {
   if (!may_start(path, installer, settings.publisher)) {
+    // A file that is not there cannot start either way, and a failed start
+    // shows nothing; the refusal is in the log.
+    if (!path_exists(path)) return;
     window.message_box(IDS_INSTALLER_PUBLISHER_UNVERIFIED, MB_OK | MB_ICONERROR);
     // A file in the cache that fails is no use to any later run.
     if (delete_if_refused) installer.Delete();

@@ -54,7 +54,12 @@ TEST_P(PublisherCheck, OnlyTheVendorsSignaturePasses) {
   const signature_verdict verdict = check_publisher_signature(file, kPublisher);
   EXPECT_EQ(verdict.trusted, c.trusted) << std::hex << verdict.result;
   EXPECT_TRUE(c.steps.count(verdict.step)) << verdict.step << " " << std::hex << verdict.result;
-  if (c.signer_organization) {
+  if (c.signer_organization && verdict.step == step::signature) {
+    // Where WinVerifyTrust itself refuses, whether it still names the signer
+    // differs between Windows and Wine; a name it gives is the one signed with.
+    EXPECT_TRUE(verdict.signer.empty() || verdict.signer.organization == c.signer_organization)
+        << verdict.signer.describe();
+  } else if (c.signer_organization) {
     EXPECT_EQ(verdict.signer.organization, c.signer_organization);
   } else {
     EXPECT_TRUE(verdict.signer.empty()) << verdict.signer.describe();
@@ -70,10 +75,11 @@ TEST_P(PublisherCheck, OnlyTheVendorsSignaturePasses) {
     ASSERT_NE(at, std::string::npos) << text;
     const size_t line = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
     const std::string refusal = text.substr(line, text.find('\n', at) - line);
-    EXPECT_NE(refusal.find("LogLv:5/"), std::string::npos) << "logged at level 5: " << refusal;
+    // "LogLv:<threshold>/<level>"
+    EXPECT_NE(refusal.find("/5\tLauncher\t"), std::string::npos) << "logged at level 5: " << refusal;
     EXPECT_NE(refusal.find(name), std::string::npos) << refusal;
     EXPECT_NE(refusal.find(" result 0x"), std::string::npos) << refusal;
-    EXPECT_NE(refusal.find(c.signer_organization ? " signer O=" : " signer none"), std::string::npos)
+    EXPECT_NE(refusal.find(verdict.signer.empty() ? " signer none" : " signer O="), std::string::npos)
         << refusal;
   }
   g_system_log.init(launcher_directory().c_str());  // off again: no switch file now

@@ -44,8 +44,11 @@ def pe_sections(data):
 def certificate_table(data):
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     optional = pe + 24
-    # PE32: the data directories start at 96 bytes into the optional header.
-    offset, size = struct.unpack_from("<II", data, optional + 96 + 4 * 8)
+    # The data directories start 96 bytes into a PE32 optional header, 112
+    # into a PE32+ one (the tests' 64-bit build).
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (112 if magic == 0x20B else 96)
+    offset, size = struct.unpack_from("<II", data, directories + 4 * 8)
     return offset, size
 
 
