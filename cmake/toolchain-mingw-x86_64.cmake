@@ -1,15 +1,5 @@
-# Cross toolchain: 64-bit Windows (PE32+), for the test run on machines that execute no 32-bit code with MinGW-w64, posix thread model.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 64-bit Windows (PE32+), for the test run on machines that
+# execute no 32-bit x86 code (see scripts/configure).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(VELORA_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${VELORA_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELORA_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${VELORA_MINGW_TRIPLE}-windres)
-set(CMAKE_OBJDUMP      ${VELORA_MINGW_TRIPLE}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VELORA_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

@@ -157,6 +157,18 @@ protected:
   // Whether the planted copy's own code ran in some process.
   static bool was_loaded(const std::wstring& dll) { return file_exists(dll + kLoadMarkerSuffix); }
 
+  // The planted `dlls` do run in a program that loads `names` by plain name
+  // without restricting its search path, under the same load order.
+  void expect_plain_loader_loads(std::initializer_list<std::wstring> dlls, const wchar_t* names) {
+    const std::wstring loader = folder_.path() + kPlainLoaderName;
+    ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), loader));
+    owned_process plain(loader, names);
+    DWORD failures = kNotEnded;
+    ASSERT_TRUE(plain.wait(kExitTimeoutMs, &failures));
+    EXPECT_EQ(failures, 0u);
+    for (const std::wstring& dll : dlls) EXPECT_TRUE(was_loaded(dll)) << dll;
+  }
+
   temp_folder folder_{L"dll-planting"};
   std::wstring launcher_;
 };
@@ -185,14 +197,7 @@ TEST_F(DllPlanting, WininetAndComctl32BesideTheLauncherAreNotLoaded) {
   // The same files under the same load order do load into a program that asks
   // for them by plain name without restricting its search path: what kept
   // them out of the launcher is the launcher's own doing, not the bench's.
-  const std::wstring loader = folder_.path() + kPlainLoaderName;
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), loader));
-  owned_process plain(loader, L"wininet.dll comctl32.dll");
-  DWORD failures = kNotEnded;
-  ASSERT_TRUE(plain.wait(kExitTimeoutMs, &failures));
-  EXPECT_EQ(failures, 0u);
-  EXPECT_TRUE(was_loaded(wininet));
-  EXPECT_TRUE(was_loaded(comctl32));
+  expect_plain_loader_loads({wininet, comctl32}, L"wininet.dll comctl32.dll");
 }
 
 // The publisher check loads wintrust and crypt32 when it first runs, from the
@@ -219,14 +224,8 @@ TEST_F(DllPlanting, WintrustAndCrypt32BesideTheCheckAreNotLoaded) {
   EXPECT_FALSE(was_loaded(wintrust));
   EXPECT_FALSE(was_loaded(crypt32));
 
-  const std::wstring loader = folder_.path() + kPlainLoaderName;
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), loader));
-  owned_process plain(loader, L"wintrust.dll crypt32.dll");
-  DWORD failures = kNotEnded;
-  ASSERT_TRUE(plain.wait(kExitTimeoutMs, &failures));
-  EXPECT_EQ(failures, 0u);
-  EXPECT_TRUE(was_loaded(wintrust));
-  EXPECT_TRUE(was_loaded(crypt32));
+  // A program that asks by plain name does load them.
+  expect_plain_loader_loads({wintrust, crypt32}, L"wintrust.dll crypt32.dll");
 }
 
 struct load_order_case {
