@@ -31,6 +31,9 @@ const wchar_t kStartLine[] =
 const char kLockFailureLine[] = "error: instance lock failure 0x%x";
 const char kExceptionLine[] = "error: exception in %s: %s";
 
+// Where the workflows ask for the manifest: the build setting, which a
+// packaged launcher carries with it.
+const wchar_t kUpdateServer[] = VELORA_UPDATE_SERVER;
 // The signer every installer must carry to start (empty: not checked).
 const wchar_t kInstallerPublisher[] = VELORA_PUBLISHER;
 
@@ -113,8 +116,10 @@ BOOL CLauncherApp::InitInstance() {
   }
 
   {
+    const std::wstring update_server(kUpdateServer);
     const std::wstring publisher(kInstallerPublisher);
-    CLauncherDlg dialog(m_dataControl, m_strInstallerOptions, publisher, m_bQuietMode, nullptr);
+    CLauncherDlg dialog(m_dataControl, update_server, m_strInstallerOptions, publisher, m_bQuietMode,
+                        nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

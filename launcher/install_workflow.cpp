@@ -1,6 +1,5 @@
 #include "launcher/install_workflow.h"
 
-#include "launcher/launcher_dlg.h"
 #include "res/resource.h"
 #include "support/md5.h"
 #include "support/system_log.h"
@@ -91,7 +90,7 @@ private:
 void run_install_workflow(install_run& run) {
   run.window.begin_wait_cursor();
   {
-    CInstallerDownloader downloader(run.settings.publisher);
+    CInstallerDownloader downloader(run.update_server, run.settings.publisher);
     run.window.enable_install(false);
     {
       const installers_held_for_run holds(run.data);
@@ -138,12 +137,4 @@ void FallBackToLocalInstaller(CDataControl& data, const installer_settings& sett
       }
       return;
   }
-}
-
-UINT __cdecl launch_installer_proc(LPVOID parameter) {
-  auto& dialog = *static_cast<CLauncherDlg*>(parameter);
-  install_run run{dialog, dialog.m_dataControl, {dialog.m_strInstallerOptions, dialog.m_strPublisher},
-                  dialog.m_bStopInstall};
-  run_install_workflow(run);
-  return 0;
 }

@@ -15,6 +15,7 @@
 struct install_run {
   workflow_window& window;
   CDataControl& data;                   // only installer_info is written
+  std::wstring update_server;           // where the manifest is asked for
   installer_settings settings;          // options passed on, publisher required
   const stop_flag& stop;                // raised when the dialog goes away
 };

@@ -2,8 +2,10 @@
 
 #include "framework/afx_app.h"
 #include "framework/afx_wait_cursor.h"
+#include "launcher/install_workflow.h"
 #include "launcher/installer_execution.h"
 #include "launcher/launcher_pages.h"
+#include "launcher/manual_workflow.h"
 #include "support/file_information.h"
 #include "support/path_utils.h"
 #include "support/system_log.h"
@@ -55,12 +57,14 @@ void place_button(CzBitmapButton& button, const button_layout& layout) {
 
 }  // namespace
 
-CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& installer_options,
-                           const std::wstring& publisher, BOOL quiet_mode, CWnd* parent)
+CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& update_server,
+                           const std::wstring& installer_options, const std::wstring& publisher,
+                           BOOL quiet_mode, CWnd* parent)
     : CDialog(IDD, parent),
       m_hAppIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP))),
       m_brWhite(kWhite),
       m_dataControl(data),
+      m_strUpdateServer(update_server),
       m_strInstallerOptions(installer_options),
       m_strPublisher(publisher),
       m_bQuietMode(quiet_mode) {}
@@ -251,11 +255,26 @@ BOOL CLauncherDlg::StopInstallThread() { return m_installThread.Stop(); }
 BOOL CLauncherDlg::StopManualThread() { return m_manualThread.Stop(); }
 
 BOOL CLauncherDlg::StartThread(afx_worker& thread, AFX_THREADPROC procedure, const char* failure_line) {
-  // The workflows cast their argument back to the dialog.
+  // The thread bodies cast their argument back to the dialog.
   if (thread.Start(procedure, this)) return TRUE;
   g_system_log.write_a(my_system_log::level_milestone, failure_line,
                        static_cast<unsigned int>(::GetLastError()));
   return FALSE;
+}
+
+UINT __cdecl CLauncherDlg::launch_installer_proc(LPVOID dialog) {
+  auto& self = *static_cast<CLauncherDlg*>(dialog);
+  install_run run{self, self.m_dataControl, self.m_strUpdateServer,
+                  {self.m_strInstallerOptions, self.m_strPublisher}, self.m_bStopInstall};
+  run_install_workflow(run);
+  return 0;
+}
+
+UINT __cdecl CLauncherDlg::launch_manual_proc(LPVOID dialog) {
+  auto& self = *static_cast<CLauncherDlg*>(dialog);
+  manual_run run{self, self.m_dataControl, self.m_strUpdateServer, self.m_bStopManual};
+  run_manual_workflow(run);
+  return 0;
 }
 
 // workflow_window: called on the workers' threads. The controls' messages

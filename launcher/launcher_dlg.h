@@ -20,12 +20,15 @@ class CLauncherDlg : public CDialog, public workflow_window {
 public:
   enum { IDD = IDD_LAUNCHER };
 
-  // `data` is the launcher's one inventory; `installer_options` the options
-  // the command line passes on to the installer; `publisher` the signer an
-  // installer must have to start (empty: not checked); `quiet_mode` presses
-  // Install by itself. All of them outlive the dialog.
-  CLauncherDlg(CDataControl& data, const std::wstring& installer_options,
-               const std::wstring& publisher, BOOL quiet_mode, CWnd* parent = nullptr);
+  // `data` is the launcher's one inventory; `update_server` the address the
+  // workflows ask for the manifest (scheme, host and optional port);
+  // `installer_options` the options the command line passes on to the
+  // installer; `publisher` the signer an installer must have to start (empty:
+  // not checked); `quiet_mode` presses Install by itself. All of them outlive
+  // the dialog.
+  CLauncherDlg(CDataControl& data, const std::wstring& update_server,
+               const std::wstring& installer_options, const std::wstring& publisher,
+               BOOL quiet_mode, CWnd* parent = nullptr);
   // Raises both stop flags, waits up to 1 s for each worker and terminates
   // one that is still running.
   ~CLauncherDlg() override;
@@ -35,27 +38,6 @@ public:
   // TRUE when the thread has ended (or there is none).
   BOOL StopInstallThread();
   BOOL StopManualThread();
-
-  // Read by the workflows (which get the dialog as their thread argument).
-  stop_flag m_bStopInstall{0};
-  stop_flag m_bStopManual{0};
-  HICON m_hAppIcon = nullptr;  // shared resource icon: never destroyed
-  CButton m_chkChooseFolder;
-  CzBitmapButton m_btnInstall;
-  CzBitmapButton m_btnGuide;
-  CzBitmapButton m_btnReader;
-  CzBitmapButton m_btnClose;
-  CStatic m_stVersion;
-  CBrush m_brWhite;
-  std::unique_ptr<CEasyProgress> m_pProgress;    // the current install's
-  afx_worker m_installThread{m_bStopInstall, kThreadStopWaitMs};
-  afx_worker m_manualThread{m_bStopManual, kThreadStopWaitMs};
-
-  // What the workflows work on.
-  CDataControl& m_dataControl;
-  const std::wstring& m_strInstallerOptions;
-  const std::wstring& m_strPublisher;
-  const BOOL m_bQuietMode;
 
   // workflow_window, for the workflows on their worker threads.
   HWND owner() const override;
@@ -89,11 +71,35 @@ protected:
   HCURSOR OnQueryDragIcon();
 
 private:
+  // The workers' bodies (the argument is this dialog): each runs its
+  // workflow over this window with the dialog's inventory, settings and
+  // stop flag, and ends with exit code 0.
+  static UINT __cdecl launch_installer_proc(LPVOID dialog);
+  static UINT __cdecl launch_manual_proc(LPVOID dialog);
+
   void DestroyProgress();
   void GiveInstallTheShield();
   BOOL StartThread(afx_worker& thread, AFX_THREADPROC procedure, const char* failure_line);
-};
 
-// The workflows' thread bodies; the argument is the CLauncherDlg.
-UINT __cdecl launch_installer_proc(LPVOID dialog);
-UINT __cdecl launch_manual_proc(LPVOID dialog);
+  // Written by the main thread, polled by the workers.
+  stop_flag m_bStopInstall{0};
+  stop_flag m_bStopManual{0};
+  HICON m_hAppIcon = nullptr;  // shared resource icon: never destroyed
+  CButton m_chkChooseFolder;
+  CzBitmapButton m_btnInstall;
+  CzBitmapButton m_btnGuide;
+  CzBitmapButton m_btnReader;
+  CzBitmapButton m_btnClose;
+  CStatic m_stVersion;
+  CBrush m_brWhite;
+  std::unique_ptr<CEasyProgress> m_pProgress;    // the current install's
+  afx_worker m_installThread{m_bStopInstall, kThreadStopWaitMs};
+  afx_worker m_manualThread{m_bStopManual, kThreadStopWaitMs};
+
+  // What the workflows work on.
+  CDataControl& m_dataControl;
+  const std::wstring& m_strUpdateServer;
+  const std::wstring& m_strInstallerOptions;
+  const std::wstring& m_strPublisher;
+  const BOOL m_bQuietMode;
+};

@@ -1,6 +1,5 @@
 #include "launcher/manual_workflow.h"
 
-#include "launcher/launcher_dlg.h"
 #include "launcher/launcher_pages.h"
 #include "res/resource.h"
 #include "support/md5.h"
@@ -40,7 +39,7 @@ void open_manual(manual_run& run, CInstallerDownloader& downloader) {
 
 void run_manual_workflow(manual_run& run) {
   // Only the manifest is read here: nothing is downloaded, so no signer is asked for.
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader(run.update_server, std::wstring());
   run.window.enable_guide(false);
   open_manual(run, downloader);
   run.window.enable_guide(true);
@@ -54,11 +53,4 @@ void OpenSupportPage(const manual_info& info, workflow_window& window) {
 void OpenLocalManual(const manual_info& info, workflow_window& window) {
   if (info.manual_path.empty()) return;
   window.open_page(nullptr, info.manual_path, SW_SHOW);
-}
-
-UINT __cdecl launch_manual_proc(LPVOID parameter) {
-  auto& dialog = *static_cast<CLauncherDlg*>(parameter);
-  manual_run run{dialog, dialog.m_dataControl, dialog.m_bStopManual};
-  run_manual_workflow(run);
-  return 0;
 }

@@ -5,11 +5,14 @@
 #include "launcher/data_control.h"
 #include "launcher/workflow_window.h"
 
+#include <string>
+
 // What one run of the manual workflow works on.
 struct manual_run {
   workflow_window& window;
-  CDataControl& data;     // only manual_info is written
-  const stop_flag& stop;  // raised when the dialog goes away
+  CDataControl& data;          // only manual_info is written
+  std::wstring update_server;  // where the manifest is asked for
+  const stop_flag& stop;       // raised when the dialog goes away
 };
 
 // The whole run, from disabling the guide button to enabling it again.

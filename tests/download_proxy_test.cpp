@@ -87,7 +87,7 @@ protected:
 TEST_F(DownloadThroughProxy, RefusedConnectionLeavesNoValues) {
   system_proxy proxy("127.0.0.1:" + closed_port());
   ASSERT_TRUE(proxy.set());
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader{server::address(), std::wstring()};
   downloader.new_major_released = true;
   downloader.new_major_version = downloader.new_major_url = L"stale";
   downloader.latest_md5 = downloader.latest_url = L"stale";
@@ -114,7 +114,7 @@ TEST_F(DownloadThroughProxy, CredentialsTypedForTheManifestGoOutWithTheDownload)
   temp_folder cache(L"proxy-download");
   const std::wstring destination = cache.path() + L"vlr6setup\\setup64.exe";
 
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader{server::address(), std::wstring()};
   {
     dialog_answerer answerer(true);
     ASSERT_TRUE(downloader.DownloadLtFile(owner.get()));
@@ -158,7 +158,7 @@ TEST_F(DownloadThroughProxy, CredentialsTypedForTheManifestGoOutWithTheDownload)
   // Without the credentials of the manifest request, the same download meets
   // the challenge: the hand-over above is what spared it.
   server::clear_record();
-  CInstallerDownloader without_credentials{std::wstring()};
+  CInstallerDownloader without_credentials{server::address(), std::wstring()};
   {
     dialog_answerer canceller(false);
     EXPECT_FALSE(without_credentials.DownloadFile(owner.get(), downloader.GetLatestUrl(), destination,

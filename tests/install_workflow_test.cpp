@@ -107,7 +107,7 @@ protected:
 
   void run(std::initializer_list<int> answers = {}) {
     window_.answer(answers);
-    install_run run{window_, data_, {options_, publisher_}, stop_};
+    install_run run{window_, data_, workflow_bench::update_server(), {options_, publisher_}, stop_};
     run_install_workflow(run);
   }
 
@@ -133,7 +133,7 @@ TEST_P(InstallWorkflow, Outcome) {
   window_.answer({});
   for (int answer : c.answers) window_.answer({answer});
   {
-    install_run run{window_, data_, {options_, publisher_}, stop_};
+    install_run run{window_, data_, workflow_bench::update_server(), {options_, publisher_}, stop_};
     run_install_workflow(run);
   }
 
@@ -351,7 +351,7 @@ TEST_F(InstallWorkflowRun, VerifiedInstallerCannotBeSwappedBeforeItStarts) {
       errors.push_back(::MoveFileExW((target + L".evil").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
                            ? 0 : ::GetLastError());
     };
-    install_run run{window, data_, {options_, publisher_}, stop_};
+    install_run run{window, data_, workflow_bench::update_server(), {options_, publisher_}, stop_};
     run_install_workflow(run);
 
     // Writing and deleting meet the sharing rule; replacing by a move is
@@ -375,7 +375,7 @@ TEST(InstallWorkflowProfile, FolderOutsideTheCodePageDownloadsVerifiesAndStarts)
   std::wstring options;
   const std::wstring publisher = VELORA_PUBLISHER;
   stop_flag stop{0};
-  install_run run{window, data, {options, publisher}, stop};
+  install_run run{window, data, workflow_bench::update_server(), {options, publisher}, stop};
   run_install_workflow(run);
   EXPECT_TRUE(window.boxes().empty());
   EXPECT_EQ(read_file(bench.cached_installer()), bench.bytes_of(workflow_bench::newer));

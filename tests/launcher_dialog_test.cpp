@@ -3,9 +3,9 @@
 // please-wait window on a second Install, and stopping a worker that does not
 // listen when the dialog goes.
 //
-// Most tests run the dialog in this process, modal on a thread of its own (as
-// the launcher's main thread runs it), and inspect it from the test's thread;
-// the quiet start is also shown with copies of the launcher itself.
+// The dialog runs in this process, modal on a thread of its own (as the
+// launcher's main thread runs it), and is inspected from the test's thread
+// through its window and the window interface its workflows use.
 #include "framework/afx_app.h"
 #include "launcher/launcher_dlg.h"
 #include "res/resource.h"
@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -44,7 +45,6 @@ const wchar_t kLongInstaller[] = L"run 7000";
 
 // Messages the probe dialog answers on its own thread.
 constexpr UINT kMarkMessage = WM_APP + 40;           // posted: counts
-constexpr UINT kWorkerRunningMessage = WM_APP + 41;  // sent: install thread still runs
 constexpr UINT kKillQuietTimerMessage = WM_APP + 42; // sent: KillTimer's answer
 constexpr UINT kEndMessage = WM_APP + 43;            // sent: ends the dialog regardless
 
@@ -70,16 +70,26 @@ HANDLE duplicate(HANDLE handle) {
   return copy;
 }
 
+// Whether `brush` paints solid white, as the launcher's background does.
+bool paints_white(HBRUSH brush) {
+  LOGBRUSH logical{};
+  return brush && ::GetObjectW(brush, sizeof(logical), &logical) == sizeof(logical) &&
+         logical.lbStyle == BS_SOLID && logical.lbColor == RGB(255, 255, 255);
+}
+
 class probe_dialog;
 probe_dialog* g_probe = nullptr;  // the dialog of the dialog thread, for its CBT hook
 
 // The launcher dialog with counters around the handlers the tests watch, and
-// a few answers the test thread asks for.
+// a few answers the test thread asks for. Its install workers are seen where
+// they meet the window: the first thing a run does to it is disable Install.
 class probe_dialog : public CLauncherDlg {
 public:
-  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, options_, publisher_, quiet) {}
+  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, update_server(), options_, publisher_, quiet) {}
   ~probe_dialog() override {
     if (old_thread) ::CloseHandle(old_thread);
+    if (const HANDLE last = install_worker_.load()) ::CloseHandle(last);
+    for (HANDLE earlier : earlier_workers_) ::CloseHandle(earlier);
   }
 
   std::atomic<HWND> window{nullptr};
@@ -97,12 +107,31 @@ public:
   std::atomic<bool> old_window_gone_before_new{false};
   std::atomic<bool> old_thread_ended_before_new{false};
 
-  // Called by the CBT hook for each dialog window this thread creates.
-  void DialogCreated() {
+  // Called by the CBT hook for each dialog window this thread creates: in
+  // Install's handler, that is the please-wait window.
+  void DialogCreated(HWND created) {
     if (!in_ok_) return;
     ++progress_windows_created;
     old_window_gone_before_new = !old_progress || !::IsWindow(old_progress);
     old_thread_ended_before_new = !old_thread || ::WaitForSingleObject(old_thread, 0) == WAIT_OBJECT_0;
+    progress_ = created;
+  }
+
+  // The latest install worker (a handle of this dialog's), or null before
+  // the first run has begun; whether it has not ended yet.
+  HANDLE install_worker() const { return install_worker_; }
+  bool install_worker_running() const {
+    const HANDLE worker = install_worker_;
+    return worker && ::WaitForSingleObject(worker, 0) == WAIT_TIMEOUT;
+  }
+
+  void enable_install(bool enable) override {
+    if (!enable) {
+      // Runs follow one another: no other install worker touches the list.
+      const HANDLE earlier = install_worker_.exchange(duplicate(::GetCurrentThread()));
+      if (earlier) earlier_workers_.push_back(earlier);
+    }
+    CLauncherDlg::enable_install(enable);
   }
 
 protected:
@@ -115,11 +144,9 @@ protected:
 
   void OnOK() override {
     if (ok_calls++ == 0) first_ok_at = ::GetTickCount64();
-    if (m_pProgress) {
-      old_progress = m_pProgress->GetSafeHwnd();
-      if (m_pProgress->progress_thread()) {
-        old_thread = duplicate(m_pProgress->progress_thread()->m_hThread);
-      }
+    if (const auto* progress = dynamic_cast<CEasyProgress*>(CWnd::FromHandlePermanent(progress_))) {
+      old_progress = progress_;
+      if (progress->progress_thread()) old_thread = duplicate(progress->progress_thread()->m_hThread);
     }
     in_ok_ = true;
     CLauncherDlg::OnOK();
@@ -137,12 +164,6 @@ protected:
         ++marks;
         result = 0;
         return true;
-      case kWorkerRunningMessage: {
-        DWORD code = 0;
-        CWinThread* thread = m_installThread.thread();
-        result = thread && ::GetExitCodeThread(thread->m_hThread, &code) && code == STILL_ACTIVE;
-        return true;
-      }
       case kKillQuietTimerMessage:
         result = ::KillTimer(m_hWnd, kQuietInstallTimer);
         return true;
@@ -156,10 +177,20 @@ protected:
   }
 
 private:
+  // The update server of this test program, which names the installers the
+  // tests put at hand.
+  static const std::wstring& update_server() {
+    static const std::wstring server = workflow_bench::update_server();
+    return server;
+  }
+
   static CDataControl data_;
   static std::wstring options_;
   static const std::wstring publisher_;
   bool in_ok_ = false;
+  HWND progress_ = nullptr;  // the latest please-wait window
+  std::atomic<HANDLE> install_worker_{nullptr};
+  std::vector<HANDLE> earlier_workers_;
 };
 CDataControl probe_dialog::data_;
 std::wstring probe_dialog::options_;
@@ -169,7 +200,7 @@ LRESULT CALLBACK watch_creation(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_CREATEWND && g_probe) {
     wchar_t name[32] = {};
     ::GetClassNameW(reinterpret_cast<HWND>(wparam), name, 31);
-    if (std::wstring(name) == L"#32770") g_probe->DialogCreated();
+    if (std::wstring(name) == L"#32770") g_probe->DialogCreated(reinterpret_cast<HWND>(wparam));
   }
   return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
@@ -212,7 +243,7 @@ public:
            !finished_;
   }
 
-  bool worker_running() const { return ::SendMessageW(window_, kWorkerRunningMessage, 0, 0) != 0; }
+  bool worker_running() const { return probe_.load()->install_worker_running(); }
 
   bool wait_finished(DWORD timeout_ms) {
     return poll([this] { return finished_.load(); }, timeout_ms);
@@ -230,7 +261,7 @@ private:
     const HHOOK hook = ::SetWindowsHookExW(WH_CBT, &watch_creation, nullptr, ::GetCurrentThreadId());
     probe_ = dialog.get();
     result_ = dialog->DoModal();
-    if (CWinThread* thread = dialog->m_installThread.thread()) worker_ = duplicate(thread->m_hThread);
+    if (const HANDLE worker = dialog->install_worker()) worker_ = duplicate(worker);
     const ULONGLONG start = ::GetTickCount64();
     dialog.reset();
     destroy_ms_ = ::GetTickCount64() - start;
@@ -403,11 +434,16 @@ TEST_P(ColourRequests, Answer) {
   ::SetBkMode(canvas.dc(), OPAQUE);
   const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
       dialog, c.message, reinterpret_cast<WPARAM>(canvas.dc()), reinterpret_cast<LPARAM>(target)));
-  const HBRUSH white = runner.probe().m_brWhite.GetSafeHandle();
+  // The dialog's own background, asked on a DC of its own.
+  dib_canvas scratch(4, 4);
+  const auto white = reinterpret_cast<HBRUSH>(::SendMessageW(
+      dialog, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(scratch.dc()), reinterpret_cast<LPARAM>(dialog)));
+  ASSERT_TRUE(paints_white(white));
   if (c.white) {
     EXPECT_EQ(brush, white);
   } else {
     EXPECT_NE(brush, white);
+    EXPECT_FALSE(paints_white(brush));
   }
   EXPECT_EQ(::GetBkMode(canvas.dc()), c.transparent ? TRANSPARENT : OPAQUE);
   if (c.disable) ::EnableWindow(target, TRUE);
@@ -488,9 +524,11 @@ TEST_F(LauncherDialog, ASecondInstallReplacesThePleaseWaitWindowAfterItsThreadEn
 
   press(dialog, IDOK);
   EXPECT_EQ(probe.progress_windows_created, 1);
+  ASSERT_TRUE(poll([&] { return installer_started(); }, kInstallerStartTimeoutMs));
   ASSERT_TRUE(poll([&] { return !runner.worker_running(); }, kWorkerTimeoutMs));
   ASSERT_TRUE(runner.settle());
 
+  write_file(record_, "");
   press(dialog, IDOK);
   EXPECT_EQ(probe.progress_windows_created, 2);
   ASSERT_NE(probe.old_progress, nullptr);
@@ -500,6 +538,7 @@ TEST_F(LauncherDialog, ASecondInstallReplacesThePleaseWaitWindowAfterItsThreadEn
   DWORD code = STILL_ACTIVE;
   ::GetExitCodeThread(probe.old_thread, &code);
   EXPECT_EQ(code, 0u) << "the earlier animation ended by its stop flag";
+  ASSERT_TRUE(poll([&] { return installer_started(); }, kInstallerStartTimeoutMs));
   ASSERT_TRUE(poll([&] { return !runner.worker_running(); }, kWorkerTimeoutMs));
 }
 
@@ -532,61 +571,6 @@ TEST_F(LauncherDialog, DestructionTerminatesAWorkerThatDoesNotStop) {
   DWORD code = 0;
   ::GetExitCodeThread(runner.worker(), &code);
   EXPECT_EQ(code, kTerminatedExitCode);
-}
-
-// ---------------------------------------------------------------------------
-
-// The launcher itself, started with "/q" beside its installer: Install is
-// pressed by itself shortly after the window opens.
-TEST(LauncherProgram, QuietStartRunsTheInstallerBesideIt) {
-  workflow_bench::serve_manifest_for_standins();
-  temp_folder folder(L"launcher_quiet");
-  temp_folder empty_temp(L"launcher_quiet_temp");
-  const std::wstring launcher = folder.path() + L"vl6Launcher.exe";
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_LAUNCHER"), launcher));
-  const std::wstring setup = folder.path() + L"vlr6setup\\";
-  ::CreateDirectoryW(setup.c_str(), nullptr);
-  const std::wstring tools = path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\";
-  ASSERT_TRUE(copy_file(tools + L"setup64.exe", setup + L"setup64.exe"));
-  ASSERT_TRUE(copy_file(tools + L"setup32.exe", setup + L"setup32.exe"));
-  const std::wstring record = folder.path() + L"record.txt";
-
-  wchar_t temp[MAX_PATH] = {};
-  ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
-  ::SetEnvironmentVariableW(L"TEMP", empty_temp.path().c_str());
-  ::SetEnvironmentVariableW(L"VELORA_SETUP_RECORD", record.c_str());
-  ::SetEnvironmentVariableW(L"VELORA_SETUP_BEHAVIOUR", L"run 2000");
-  test_process process(launcher, L"/q");
-  ::SetEnvironmentVariableW(L"TEMP", temp);
-
-  const HWND window = wait_for_window(process.id(), kDialogClass, kWindowTimeoutMs);
-  ASSERT_NE(window, nullptr);
-  const ULONGLONG shown = ::GetTickCount64();
-  const HWND install = ::GetDlgItem(window, IDOK);
-  ASSERT_TRUE(poll([&] { return !::IsWindowEnabled(install); }, kWindowTimeoutMs))
-      << "Install was not pressed";
-  EXPECT_LT(::GetTickCount64() - shown, static_cast<ULONGLONG>(kQuietDelayMs + 2000));
-  ASSERT_TRUE(poll([&] { return read_file(record).find("end\r\n") != std::string::npos; },
-                   kInstallerStartTimeoutMs));
-  const std::string started = read_file(record);
-  EXPECT_NE(started.find("SETUP_EASY_INSTALL=1"), std::string::npos) << started;
-  EXPECT_EQ(started.find("instlog.txt"), std::string::npos) << "no log option beside the launcher";
-
-  // Closing is refused until the workflow is done.
-  ::PostMessageW(window, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(poll([&] { return ::IsWindowEnabled(install) != FALSE; }, kWorkerTimeoutMs));
-  ASSERT_TRUE(process.running());
-  // The worker enables Install just before it ends: close again until the
-  // window goes, as a user would.
-  DWORD code = 99;
-  EXPECT_TRUE(poll(
-      [&] {
-        ::PostMessageW(window, WM_CLOSE, 0, 0);
-        return process.wait(200, &code);
-      },
-      kWindowTimeoutMs));
-  EXPECT_EQ(code, 0u);
-  process.kill();
 }
 
 }  // namespace

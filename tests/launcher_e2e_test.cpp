@@ -301,6 +301,28 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallThroughTheWindow, ::testing::Values(
                  false, cache_after::absent}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The quiet start presses Install by itself shortly after the window opens
+// (its timer waits 300 ms); close is refused until that run is over, and then
+// the launcher ends with 0.
+TEST_F(LauncherEndToEnd, QuietStartPressesInstallSoonAndCloseWaitsForItsRun) {
+  constexpr ULONGLONG kPressLimitMs = 300 + 2000;
+  put(at_hand::beside_newer);
+  bench_.serve_manifest(bench_.manifest_for_newer());
+  const environment_override keeps_running(L"VELORA_SETUP_BEHAVIOUR", L"run 2000");
+
+  ASSERT_TRUE(launcher_.start(L"/q"));
+  const ULONGLONG shown = ::GetTickCount64();
+  ASSERT_TRUE(poll([&] { return !launcher_.enabled(IDOK); }, kRunTimeoutMs)) << "Install was not pressed";
+  EXPECT_LT(::GetTickCount64() - shown, kPressLimitMs);
+  ASSERT_TRUE(poll([&] { return !bench_.starts().empty(); }, kRunTimeoutMs));
+  expect_started(started::beside, L" SETUP_EASY_INSTALL=1 /qn\"");
+
+  launcher_.close_window();
+  ASSERT_TRUE(poll([&] { return launcher_.enabled(IDOK); }, kRunTimeoutMs));
+  EXPECT_TRUE(launcher_.process().running()) << "close is refused while the run lasts";
+  close_launcher();
+}
+
 // A download from nothing at hand: both texts in the please-wait window, the
 // milestones in the log beside the launcher, the download run with its log.
 TEST_F(LauncherEndToEnd, DownloadShowsBothTextsAndLogsItsMilestones) {

@@ -1,5 +1,5 @@
-// The manifest request against the local update server, which this build of
-// the launcher asks at its own address (scripts/configure): what goes out,
+// The manifest request against the local update server, at the address the
+// downloader is given: what goes out,
 // and that any answer but a usable 200 leaves no manifest values behind.
 #include "support/system_log.h"
 #include "tests/support/local_update_server.h"
@@ -57,7 +57,7 @@ protected:
 };
 
 TEST_F(ManifestRequest, AsksTheFixedTargetWithTheNoCacheHeaders) {
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader{server::address(), std::wstring()};
   ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
   if (on_64bit_windows()) {
     EXPECT_EQ(downloader.GetLatestMd5(), L"0123456789abcdef0123456789abcdef");
@@ -106,7 +106,7 @@ TEST_F(ManifestRequest, AnythingButAUsable200LeavesNoValues) {
     SCOPED_TRACE(c.name);
     server::set_rules(std::string(R"({"rules": {")") + kManifestPath + "\": " + c.rule + "}}");
     server::clear_record();
-    CInstallerDownloader downloader{std::wstring()};
+    CInstallerDownloader downloader{server::address(), std::wstring()};
     fill_with_stale_values(downloader);
     EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
 
@@ -147,7 +147,7 @@ TEST_F(ManifestRequest, RedirectLoopEndsAsAFailedRequest) {
   server::set_rules(std::string(R"({"rules": {")") + kManifestPath + R"(": {"redirect": ")" +
                     kManifestPath + R"("}}})");
 
-  CInstallerDownloader downloader{std::wstring()};
+  CInstallerDownloader downloader{server::address(), std::wstring()};
   fill_with_stale_values(downloader);
   EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
   EXPECT_EQ(downloader.GetLatestMd5(), L"");

@@ -61,7 +61,7 @@ TEST_P(ManualWorkflow, Outcome) {
   if (!text.empty()) bench_.serve_manifest(text);
   window_.answer({c.answer});
 
-  manual_run run{window_, data_, stop_};
+  manual_run run{window_, data_, workflow_bench::update_server(), stop_};
   run_manual_workflow(run);
 
   EXPECT_EQ(window_.boxes(), c.asks ? std::vector<UINT>{IDS_LATEST_MANUAL_PAGE} : std::vector<UINT>{});
@@ -97,7 +97,7 @@ TEST(ManualWorkflowStop, StopRequestOpensNothing) {
   recording_window window;
   CDataControl data;
   stop_flag stop{1};
-  manual_run run{window, data, stop};
+  manual_run run{window, data, workflow_bench::update_server(), stop};
   run_manual_workflow(run);
   EXPECT_TRUE(window.opened().empty());
   EXPECT_EQ(window.calls(), (std::vector<std::wstring>{L"guide off", L"guide on"}));

@@ -9,7 +9,6 @@
 #include "tests/support/system_proxy.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
-#include "update/http_client.h"
 #include "update/installer_downloader.h"
 
 #include <gtest/gtest.h>
@@ -76,10 +75,10 @@ protected:
   static inline std::string base_url_;
 };
 
-// The launcher's client reads the manifest from nginx, then the downloader
-// fetches and verifies the installer through squid (the system proxy), with
-// the credentials typed once into the dialog. At log level 30 nothing typed
-// reaches the log.
+// The downloader asks nginx for the manifest, as the launcher asks its update
+// server, then fetches and verifies the installer through squid (the system
+// proxy), with the credentials typed once into the dialog. At log level 30
+// nothing typed reaches the log.
 TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCredentials) {
   const std::wstring log = launcher_directory() + L"system.log";
   ::DeleteFileW(log.c_str());
@@ -88,18 +87,8 @@ TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCred
     ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
   }
 
-  http_request request;
-  request.host = "127.0.0.1";
-  request.port = field_of("nginx");
-  request.path = "/launcher/installer6.lt";
-  request.method = "GET";
-  DWORD status = 0;
-  std::string headers;
-  std::vector<char> body;
-  ASSERT_EQ(get_data_by_wininet(nullptr, request, status, headers, body), 0u);
-  ASSERT_EQ(status, 200u);
-  CInstallerDownloader downloader{std::wstring()};
-  ASSERT_TRUE(downloader.ParseManifest(body));
+  CInstallerDownloader downloader{L"http://127.0.0.1:" + wide(field_of("nginx")), std::wstring()};
+  ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
   EXPECT_EQ(downloader.GetLatestUrl(), wide(base_url_) + (Is64BitOS() ? L"/download/6.0.2.1/setup64.exe"
                                                                         : L"/download/6.0.2.1/setup32.exe"));
 

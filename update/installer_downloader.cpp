@@ -51,7 +51,8 @@ bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::str
 
 }  // namespace
 
-CInstallerDownloader::CInstallerDownloader(std::wstring publisher) : publisher_(std::move(publisher)) {}
+CInstallerDownloader::CInstallerDownloader(std::wstring update_server, std::wstring publisher)
+    : update_server_(std::move(update_server)), publisher_(std::move(publisher)) {}
 
 CInstallerDownloader::~CInstallerDownloader() = default;
 
@@ -64,7 +65,8 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
   latest_manual_md5.clear();
   latest_manual_url.clear();
 
-  http_request request = prepare_download_request(kManifestUrl, proxy_user, proxy_password);
+  http_request request =
+      prepare_download_request(wide_to_ansi(update_server_) + kManifestTarget, proxy_user, proxy_password);
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;

@@ -13,14 +13,17 @@
 
 class CInstallerDownloader {
 public:
-  // `publisher` is the signer a downloaded file must have before it may take
-  // its destination's place (see publisher_signature.h); empty: not checked.
-  explicit CInstallerDownloader(std::wstring publisher);
+  // `update_server` is where the manifest is asked for: the scheme, host and
+  // optional port of the update server, without a trailing slash (empty: no
+  // manifest can be had). `publisher` is the signer a downloaded file must
+  // have before it may take its destination's place (see
+  // publisher_signature.h); empty: not checked.
+  CInstallerDownloader(std::wstring update_server, std::wstring publisher);
   CInstallerDownloader(const CInstallerDownloader&) = delete;
   CInstallerDownloader& operator=(const CInstallerDownloader&) = delete;
   virtual ~CInstallerDownloader();
 
-  // Fetches the manifest from the build's update server and parses it for
+  // Fetches the manifest from this object's update server and parses it for
   // this system. True when the answer was 200 and the manifest names an
   // installer for this system or a newer generation. The manifest values are
   // reset first; the remembered proxy credentials are kept, and replaced by
@@ -65,5 +68,6 @@ public:
   std::string proxy_password;
 
 private:
+  std::wstring update_server_;
   std::wstring publisher_;
 };

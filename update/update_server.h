@@ -1,8 +1,8 @@
 #pragma once
-// Where the launcher asks for the newest installer and manual. The server's
-// address is chosen at build time (cmake -DVELORA_UPDATE_SERVER=...; see
-// cmake/endpoints.cmake); the manifest's path and edition code are fixed.
-#include "velora_endpoints.h"
+// What the launcher asks an update server for, below the server's address.
+// The address itself is the caller's: the launcher's is a build setting
+// (cmake -DVELORA_UPDATE_SERVER=...; see cmake/endpoints.cmake) that app/
+// hands down to the workflows' downloader.
 
 #define VELORA_MANIFEST_PATH "/launcher/installer6.lt"
 #define VELORA_MANIFEST_QUERY "?scode=R7QD"
@@ -12,4 +12,3 @@
 // parsing, so the request goes out as /launcher/installer6.lt?scode=r7qd.
 inline constexpr const char kManifestPath[] = VELORA_MANIFEST_PATH;
 inline constexpr const char kManifestTarget[] = VELORA_MANIFEST_PATH VELORA_MANIFEST_QUERY;
-inline constexpr const char kManifestUrl[] = VELORA_UPDATE_SERVER VELORA_MANIFEST_PATH VELORA_MANIFEST_QUERY;

@@ -54,6 +54,8 @@ std::string port(const char* listener) {
 
 std::string origin() { return "http://127.0.0.1:" + port("http"); }
 
+std::wstring address() { return ansi_to_wide(CP_ACP, origin()); }
+
 void set_rules(const std::string& json) {
   // Whole or not at all: the server reads the file for every request.
   const std::wstring control = state() + L"\\control.json";

@@ -1,8 +1,8 @@
 #pragma once
-// The local update server of the test session (tools/update_server, CTest
-// fixture update_server), reached through its files: the folder in
-// VELORA_UPDATE_SERVER holds ports.json, record.jsonl, control.json and the
-// served tree root/.
+// The local update server of one test program (tools/update_server, started
+// for it by CTest on ports the system picks), reached through its files: the
+// folder in VELORA_UPDATE_SERVER holds ports.json, record.jsonl, control.json
+// and the served tree root/.
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +29,8 @@ std::wstring state();
 std::string port(const char* listener);
 // "http://127.0.0.1:PORT" of the origin listener.
 std::string origin();
+// The origin as the launcher's components take an update server's address.
+std::wstring address();
 
 // Replaces the misbehaviour rules (the JSON text of control.json).
 void set_rules(const std::string& json);

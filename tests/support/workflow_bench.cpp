@@ -2,13 +2,13 @@
 
 #include "support/md5.h"
 #include "support/windows_facts.h"
-#include "velora_endpoints.h"
+#include "tests/support/local_update_server.h"
 
 #include <windows.h>
 
 namespace {
 
-std::wstring server_state() { return path_from_environment("VELORA_UPDATE_SERVER"); }
+std::wstring server_state() { return local_update_server::state(); }
 std::wstring server_root() { return server_state() + L"\\root\\"; }
 
 // Where tools/setup_standin puts each build.
@@ -109,7 +109,9 @@ void workflow_bench::serve_manifest_for_standins() {
                  url("/download/setup32.exe") + "\r\n");
 }
 
-std::string workflow_bench::url(const std::string& path) { return VELORA_UPDATE_SERVER + path; }
+std::wstring workflow_bench::update_server() { return local_update_server::address(); }
+
+std::string workflow_bench::url(const std::string& path) { return local_update_server::origin() + path; }
 
 std::string workflow_bench::manifest_for_newer(const std::string& extra_lines) {
   return manifest_for(newer, extra_lines);

@@ -51,6 +51,8 @@ public:
   // A manifest whose installer lines name the stand-in installers as built,
   // so that a launcher with those at hand runs them without a download.
   static void serve_manifest_for_standins();
+  // The server's address, as the workflows are given it.
+  static std::wstring update_server();
   // The URL of a path on the server's origin, e.g. "/download/setup64.exe".
   static std::string url(const std::string& path);
   // A manifest whose installer line names the newer build for this system

@@ -29,7 +29,7 @@ struct line_take {
 
 line_take what_the_launcher_takes(const std::string& line, bool system_is_64bit) {
   const std::string text = kStandInHeader + line;
-  CInstallerDownloader reader{std::wstring()};
+  CInstallerDownloader reader{std::wstring(), std::wstring()};
   reader.ParseManifest(std::vector<char>(text.begin(), text.end()), system_is_64bit);
   line_take take;
   take.taken[installer_kind] = !reader.latest_url.empty();
@@ -197,7 +197,7 @@ private:
 };
 
 void take_values(const std::vector<char>& body, system_outcome& outcome) {
-  CInstallerDownloader reader{std::wstring()};
+  CInstallerDownloader reader{std::wstring(), std::wstring()};
   outcome.parsed = reader.ParseManifest(body, outcome.system_is_64bit);
   outcome.installer.md5 = reader.GetLatestMd5();
   outcome.installer.url = reader.GetLatestUrl();
