@@ -40,10 +40,10 @@ public:
   // any missing folders above it, from the top down.
   static bool CreateDirectoryTree(const std::wstring& path);
 
-  // Reads a manifest body for this system (Is64BitOS) / for a 64-bit or a
-  // 32-bit system. True when an installer line or a newer-generation line
-  // was accepted. Values are stored as the lines are read, so a false result
-  // may still leave values of a manual line or a short installer line.
+  // Reads a manifest body (read_manifest) for this system (Is64BitOS) / for a
+  // 64-bit or a 32-bit system. True when an installer line or a
+  // newer-generation line was accepted. Each value the body gives replaces
+  // the object's, so a false result may still leave a manual line's values.
   bool ParseManifest(const std::vector<char>& body);
   bool ParseManifest(const std::vector<char>& body, bool system_is_64bit);
 
