@@ -59,6 +59,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
 
   g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
   run.data.InspectDownloadedInstaller(&run.stop);
+  run.data.DownloadedInstaller().TakeOverCheck(downloader.TakeCheckedDownload());
   if (!same_md5_text(info.downloaded_md5, info.latest_md5)) {
     window.hide_wait_text();
     FallBackToLocalInstaller(run.data, run.settings, window);

@@ -294,6 +294,15 @@ TEST_F(InstallWorkflowRun, DownloadShowsBothTextsAndLogsItsMilestonesInOrder) {
   EXPECT_NE(begin, std::string::npos) << text;
   EXPECT_LT(begin, check) << text;
   EXPECT_LT(check, end) << text;
+  // The publisher check runs once, on the download before its move; the file
+  // moved into place (held throughout) takes that verdict over.
+  const size_t accepted = text.find("signature accepted: ");
+  const size_t taken_over = text.find("signature taken over: ");
+  EXPECT_LT(accepted, check) << text;
+  EXPECT_NE(text.find(".tmp signer ", accepted), std::string::npos) << text;
+  EXPECT_EQ(text.find("signature accepted: ", accepted + 1), std::string::npos) << text;
+  EXPECT_LT(check, taken_over) << text;
+  EXPECT_LT(taken_over, end) << text;
   EXPECT_EQ(bench_.starts().size(), 1u);
   g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
   ::DeleteFileW(log.c_str());

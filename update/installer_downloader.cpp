@@ -61,6 +61,7 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
 bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                                         const std::wstring& destination,
                                         const std::wstring& expected_md5) {
+  checked_download_ = checked_file();
   if (!CreateDirectoryTree(destination)) return false;
 
   http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
@@ -99,19 +100,29 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
     return false;
   }
   // A file that is not the publisher's is treated as one whose digest
-  // differs: it never takes the place of the installer already there.
-  {
-    held_file held(temporary);
-    if (!check_publisher_signature(held, publisher_).trusted) {
-      held.Release();
-      ::DeleteFileW(temporary.c_str());
-      return false;
-    }
+  // differs: it never takes the place of the installer already there. The
+  // hold lets the file be moved but never written, so the file moved into
+  // place carries its verdict (TakeCheckedDownload).
+  checked_file checked{held_file(temporary, held_file::movable), signature_verdict()};
+  checked.verdict = check_publisher_signature(checked.file, publisher_);
+  if (!checked.verdict.trusted) {
+    checked.file.Release();
+    ::DeleteFileW(temporary.c_str());
+    return false;
   }
   const file_move_result move = move_into_place(temporary, destination);
   g_system_log.write_w(my_system_log::level_failure, kMoveLine, temporary.c_str(), destination.c_str(),
                        move.moved ? 1 : 0, static_cast<int>(move.error));
-  return move.moved;
+  if (!move.moved) return false;
+  checked.file.Moved(destination);
+  checked_download_ = std::move(checked);
+  return true;
+}
+
+checked_file CInstallerDownloader::TakeCheckedDownload() {
+  checked_file taken = std::move(checked_download_);
+  checked_download_ = checked_file();
+  return taken;
 }
 
 bool CInstallerDownloader::CreateDirectoryTree(const std::wstring& path) {

@@ -6,6 +6,8 @@
 // then moves it into place.
 //
 // One object per run, used on the run's worker thread only.
+#include "support/publisher_signature.h"
+
 #include <windows.h>
 
 #include <string>
@@ -35,6 +37,12 @@ public:
   // destination's folder first.
   bool DownloadFile(HWND parent, const std::wstring& url, const std::wstring& destination,
                     const std::wstring& expected_md5);
+
+  // The file the last successful DownloadFile moved into place, still held
+  // (it may be renamed, never written) with the verdict of its publisher
+  // check, which the caller may take over for the same file; empty after a
+  // failed one, and once taken.
+  checked_file TakeCheckedDownload();
 
   // True when the folder that holds the file `path` exists or was made, with
   // any missing folders above it, from the top down.
@@ -66,4 +74,5 @@ public:
 
 private:
   std::wstring publisher_;
+  checked_file checked_download_;
 };
