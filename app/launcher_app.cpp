@@ -38,7 +38,7 @@ const wchar_t kUpdateServer[] = VELORA_UPDATE_SERVER;
 const wchar_t kInstallerPublisher[] = VELORA_PUBLISHER;
 
 const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
-const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kWindowClassName[] = LAUNCHER_WINDOW_CLASS_W;
 
 using set_default_dll_directories_function = BOOL(WINAPI*)(DWORD);
 

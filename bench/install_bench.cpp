@@ -19,6 +19,7 @@
 // emptied first, so the launcher must download. Exit code 0 when the
 // installer that ran was the downloaded one.
 #include "bench/bench_windows.h"
+#include "res/resource.h"
 
 #include <windows.h>
 
@@ -34,7 +35,7 @@
 
 namespace {
 
-const wchar_t kLauncherClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kLauncherClass[] = LAUNCHER_WINDOW_CLASS_W;
 const wchar_t kRecordVariable[] = L"VELORA_SETUP_RECORD";
 const wchar_t* const kCacheFiles[] = {
     L"%temp%\\vlr6setup\\setup64.exe", L"%temp%\\vlr6setup\\setup64.exe.tmp",

@@ -16,7 +16,7 @@
 
 namespace {
 
-const wchar_t kWindowClassName[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kWindowClassName[] = LAUNCHER_WINDOW_CLASS_W;
 const wchar_t kCommonControlsSwitch[] = L"/common-controls";
 
 INT_PTR CALLBACK dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {

@@ -50,17 +50,21 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   g_system_log.write_w(my_system_log::level_milestone, kDownloadBeginLine);
   if (stopped(run)) return;
   run.data.SetDownloadPath(&run.stop);
+  // The inventory does nothing once the stop flag is up, which leaves no
+  // place to download to and no digest to compare: that is the stop, not a
+  // failed download, and nothing falls back to ask the leaving user.
   if (!downloader.DownloadFile(window.owner(), info.latest_url, info.download_path, info.latest_md5)) {
     window.hide_wait_text();
-    FallBackToLocalInstaller(run.data, run.settings, window);
+    if (!stopped(run)) FallBackToLocalInstaller(run.data, run.settings, window);
     return;
   }
 
   g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
   run.data.InspectDownloadedInstaller(&run.stop);
+  run.data.DownloadedInstaller().TakeOverCheck(downloader.TakeCheckedDownload());
   if (!same_md5_text(info.downloaded_md5, info.latest_md5)) {
     window.hide_wait_text();
-    FallBackToLocalInstaller(run.data, run.settings, window);
+    if (!stopped(run)) FallBackToLocalInstaller(run.data, run.settings, window);
     return;
   }
 

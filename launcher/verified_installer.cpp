@@ -1,6 +1,7 @@
 #include "launcher/verified_installer.h"
 
 #include "support/file_information.h"
+#include "support/system_log.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ std::wstring md5_text_of(const std::wstring& path) {
 }
 
 const code_signer kNoSigner{};
+// The download's check, made on the same held file before it was moved here.
+const wchar_t kTakenOverLine[] = L"signature taken over: %s signer %s.";
 
 }  // namespace
 
@@ -23,6 +26,15 @@ verified_installer::verified_installer(const std::wstring& path) : hold_(path) {
 bool verified_installer::PassesPublisherCheck(const std::wstring& publisher) {
   if (!verdict_) verdict_ = check_publisher_signature(hold_, publisher);
   return verdict_->trusted && (IsHeld() || publisher.empty());
+}
+
+void verified_installer::TakeOverCheck(checked_file checked) {
+  if (verdict_ || !hold_.SameFileAs(checked.file)) return;
+  verdict_ = checked.verdict;
+  if (verdict_->trusted) {
+    g_system_log.write_w(my_system_log::level_milestone, kTakenOverLine, Path().c_str(),
+                         verdict_->signer.describe().c_str());
+  }
 }
 
 const code_signer& verified_installer::Signer() const { return verdict_ ? verdict_->signer : kNoSigner; }

@@ -27,6 +27,10 @@ public:
   // The publisher's signature on the held bytes, checked on first use; a
   // file let go of never passes, since its bytes may have changed.
   bool PassesPublisherCheck(const std::wstring& publisher);
+  // Takes over the verdict of a check of the very same file (held, and so
+  // unchanged, since that check), so that its bytes are not checked again.
+  // Anything else is ignored, and the check runs on first use as usual.
+  void TakeOverCheck(checked_file checked);
   // The signer seen by the check (empty before it, or when none was read).
   const code_signer& Signer() const;
 

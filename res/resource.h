@@ -1,5 +1,16 @@
 #pragma once
-// Resource ids of the launcher. Shared by the resource script and the code.
+// Resource ids of the launcher. Shared by the resource script, the code, the
+// tests and benchmarks, and the scripts that drive the window (scripts/lib/
+// launcher_window.sh reads the values from here through the preprocessor).
+
+// The class of the launcher's window: its dialog template names it, the
+// application registers it, and other programs find the window by it.
+#define LAUNCHER_WINDOW_CLASS "VLR6_WINDOWCLASS_INSTLAUNCHER"
+#ifndef RC_INVOKED
+#define VELORA_WIDE_TEXT_(text) L##text
+#define VELORA_WIDE_TEXT(text) VELORA_WIDE_TEXT_(text)
+#define LAUNCHER_WINDOW_CLASS_W VELORA_WIDE_TEXT(LAUNCHER_WINDOW_CLASS)
+#endif
 
 // Dialog templates
 #define IDD_LAUNCHER 102

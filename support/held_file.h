@@ -10,11 +10,17 @@
 
 class held_file {
 public:
+  // fixed: nobody may write, rename or delete the file while it is held.
+  // movable: nobody may write it, but it may be renamed or deleted, so that
+  // its holder can move it into place without letting go of it; whoever
+  // goes on by its name must then ask SameFileAs.
+  enum hold_kind { fixed, movable };
+
   held_file() = default;
-  // Opens `path` for reading, sharing read access only. The hold fails (see
-  // IsHeld, HoldError) when the file is missing, is a folder, or someone has
-  // it open for writing or deleting.
-  explicit held_file(const std::wstring& path);
+  // Opens `path` for reading, sharing read access only (and, when movable,
+  // delete access). The hold fails (see IsHeld, HoldError) when the file is
+  // missing, is a folder, or someone has it open for writing or deleting.
+  explicit held_file(const std::wstring& path, hold_kind kind = fixed);
   held_file(held_file&&) = default;
   held_file& operator=(held_file&&) = default;
   ~held_file() = default;
@@ -28,8 +34,28 @@ public:
   // Lets go of the file, so that it can be replaced or deleted.
   void Release() { handle_.Close(); }
 
+  // The holder moved the file (a movable hold) to `path`.
+  void Moved(const std::wstring& path) { path_ = path; }
+  // True when both hold the very same file (volume and file index), however
+  // it is named now. Since neither hold lets anyone write it, what was read
+  // through one is what the other reads.
+  bool SameFileAs(const held_file& other) const;
+
 private:
+  // Which file is held, read when the hold began: a rename cannot take the
+  // file to another volume, and Wine no longer names the volume of a handle
+  // whose file was renamed.
+  struct file_identity {
+    bool known = false;
+    DWORD volume = 0;
+    DWORD index_high = 0;
+    DWORD index_low = 0;
+
+    bool operator==(const file_identity& other) const;
+  };
+
   std::wstring path_;
   afx_file_handle handle_;
   DWORD hold_error_ = ERROR_SUCCESS;
+  file_identity identity_;
 };

@@ -46,3 +46,11 @@ struct signature_verdict {
 // Every refusal is logged at level 5 with the file, the step, the result and
 // the signer seen.
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher);
+
+// A file that passed or failed the check, still held as it was when checked,
+// so that a later user of the same file can take the verdict over instead of
+// checking the same bytes again (see held_file::SameFileAs).
+struct checked_file {
+  held_file file;
+  signature_verdict verdict;
+};

@@ -1,6 +1,7 @@
 // System DLLs planted beside a copy of the launcher, with Wine told to prefer
 // a DLL found beside the program ("native,builtin"), as Windows itself does
 // for any DLL that is not a known DLL.
+#include "res/resource.h"
 #include "tests/fixtures_dll/load_marker.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
@@ -24,7 +25,7 @@ namespace {
 const wchar_t kLauncherName[] = L"vl6Launcher.exe";
 const wchar_t kPlainLoaderName[] = L"plain_dll_loader.exe";
 const wchar_t kSignatureProbeName[] = L"signature_probe.exe";
-const wchar_t kDialogClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kDialogClass[] = LAUNCHER_WINDOW_CLASS_W;
 const wchar_t kButtonClass[] = L"Button";
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr DWORD kWindowTimeoutMs = 30000;

@@ -22,8 +22,8 @@ namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kFrameBlue = RGB(20, 99, 166);
-constexpr int kTextControl = 1003;
-constexpr int kBarControl = 1005;
+constexpr int kTextControl = IDC_WAIT_TEXT;
+constexpr int kBarControl = IDC_WAIT_PROGRESS;
 constexpr RECT kTemplateDialog{0, 0, 211, 78};  // dialog units
 constexpr RECT kTemplateText{0, 0, 197, 28};
 constexpr int kBarBottomOffset = 20;

@@ -4,9 +4,11 @@
 #include "launcher/install_workflow.h"
 #include "res/resource.h"
 #include "support/system_log.h"
+#include "support/text_utils.h"
 #include "support/windows_facts.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/message_numbers.h"
+#include "tests/support/test_process.h"
 #include "tests/support/workflow_bench.h"
 #include "velora_endpoints.h"
 
@@ -53,6 +55,16 @@ struct install_case {
 };
 
 std::ostream& operator<<(std::ostream& out, const install_case& c) { return out << c.name; }
+
+// Each box showed the buttons and icon its message has.
+void expect_box_styles(const recording_window& window) {
+  const std::vector<UINT> boxes = window.boxes();
+  const std::vector<UINT> styles = window.styles();
+  ASSERT_EQ(boxes.size(), styles.size());
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_EQ(styles[i], message_numbers::box_style(boxes[i])) << "box " << boxes[i];
+  }
+}
 
 class InstallWorkflowBase : public ::testing::Test {
 protected:
@@ -138,6 +150,7 @@ TEST_P(InstallWorkflow, Outcome) {
   }
 
   EXPECT_EQ(window_.boxes(), c.boxes);
+  expect_box_styles(window_);
   const auto starts = bench_.starts();
   if (c.runs == started::nothing) {
     EXPECT_TRUE(starts.empty());
@@ -275,7 +288,7 @@ TEST_F(InstallWorkflowRun, DownloadShowsBothTextsAndLogsItsMilestonesInOrder) {
   const std::wstring log = launcher_directory() + L"system.log";
   ::DeleteFileW(log.c_str());
   {
-    log_switch_files switches(true, false);
+    log_switch_files switches(true, true);
     ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
   }
   bench_.serve_manifest(bench_.manifest_for_newer());
@@ -294,6 +307,29 @@ TEST_F(InstallWorkflowRun, DownloadShowsBothTextsAndLogsItsMilestonesInOrder) {
   EXPECT_NE(begin, std::string::npos) << text;
   EXPECT_LT(begin, check) << text;
   EXPECT_LT(check, end) << text;
+  // The publisher check runs once, on the download before its move; the file
+  // moved into place (held throughout) takes that verdict over.
+  const size_t accepted = text.find("signature accepted: ");
+  const size_t taken_over = text.find("signature taken over: ");
+  EXPECT_LT(accepted, check) << text;
+  EXPECT_NE(text.find(".tmp signer ", accepted), std::string::npos) << text;
+  EXPECT_EQ(text.find("signature accepted: ", accepted + 1), std::string::npos) << text;
+  EXPECT_LT(check, taken_over) << text;
+  EXPECT_LT(taken_over, end) << text;
+
+  // The two requests' own lines, exactly, in the log's code page (the
+  // destination as the expanded "%temp%\vlr6setup\..." gives it).
+  const std::wstring wide_name = workflow_bench::installer_name();
+  const std::string installer_url = workflow_bench::url("/download/" + std::string(wide_name.begin(), wide_name.end()));
+  const std::string manifest_line = "LogLv:30/30\tLauncher\tget_data_by_wininet DownloadLtFile\r\n";
+  const std::string download_line = "LogLv:30/30\tLauncher\t" +
+      wide_to_ansi(L"get_data_by_wininet DownloadFile " + ansi_to_wide(CP_ACP, installer_url) + L" \u21D2 " +
+                   data_.installer_info.download_path) + "\r\n";
+  const size_t manifest_request = text.find(manifest_line);
+  EXPECT_NE(manifest_request, std::string::npos) << text;
+  EXPECT_LT(manifest_request, begin) << text;
+  EXPECT_LT(begin, text.find(download_line)) << text;
+  EXPECT_LT(text.find(download_line), check) << text;
   EXPECT_EQ(bench_.starts().size(), 1u);
   g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
   ::DeleteFileW(log.c_str());
@@ -316,6 +352,7 @@ TEST_F(InstallWorkflowRun, NewerGenerationBoxShowsItsVersionAndOpensItsPage) {
   run({IDYES});
   EXPECT_EQ(window_.last_insert, L"7.0.0.1");
   EXPECT_EQ(window_.opened(), std::vector<std::wstring>{kNewerGenerationPage});
+  EXPECT_EQ(window_.shows(), std::vector<int>{SW_SHOWNORMAL});
 }
 
 TEST_F(InstallWorkflowRun, StopRequestEndsTheRunBeforeAnyStep) {
@@ -326,6 +363,97 @@ TEST_F(InstallWorkflowRun, StopRequestEndsTheRunBeforeAnyStep) {
   EXPECT_TRUE(bench_.starts().empty());
   EXPECT_EQ(workflow_bench::requests_for("/launcher/installer6.lt"), 0);
   EXPECT_EQ(window_.calls().back(), L"cursor arrow");
+}
+
+// The dialog going away raises the stop flag at any moment; the run ends at
+// its next check, starting nothing and asking nothing. A stop that left the
+// inventory's step undone is no failed download: nothing falls back.
+enum class raise_stop {
+  at_first_wait_text,       // before the search for the installer at hand
+  at_manifest_request,      // while the manifest is fetched
+  at_download_wait_text,    // before the download
+  at_download_request,      // while the installer is fetched
+  at_download_end           // after the download, before the start
+};
+
+struct stop_case {
+  const char* name;
+  raise_stop when;
+  int manifest_requests;
+  int downloads;
+  cache_after cache;
+};
+
+std::ostream& operator<<(std::ostream& out, const stop_case& c) { return out << c.name; }
+
+class InstallWorkflowStop : public InstallWorkflowBase, public ::testing::WithParamInterface<stop_case> {};
+
+TEST_P(InstallWorkflowStop, EndsAtTheNextCheck) {
+  const stop_case& c = GetParam();
+  bench_.put_cached(build::older);
+  bench_.serve_manifest(bench_.manifest_for_newer());
+  int owners = 0;
+  bool downloading = false;
+  window_.on_owner = [&] {
+    ++owners;
+    if ((c.when == raise_stop::at_manifest_request && owners == 1) ||
+        (c.when == raise_stop::at_download_request && owners == 2)) {
+      stop_ = 1;
+    }
+  };
+  window_.on_call = [&](const std::wstring& call) {
+    if (call == L"wait " + std::to_wstring(IDS_DOWNLOADING_LATEST_INSTALLER)) downloading = true;
+    if ((c.when == raise_stop::at_first_wait_text && call == L"wait " + std::to_wstring(IDS_CHECKING_LATEST_INSTALLER)) ||
+        (c.when == raise_stop::at_download_wait_text && downloading) ||
+        (c.when == raise_stop::at_download_end && downloading && call == L"wait hidden")) {
+      stop_ = 1;
+    }
+  };
+  run();
+
+  EXPECT_TRUE(window_.boxes().empty());
+  EXPECT_TRUE(bench_.starts().empty());
+  EXPECT_EQ(workflow_bench::requests_for("/launcher/installer6.lt"), c.manifest_requests);
+  EXPECT_EQ(downloads(), c.downloads);
+  EXPECT_EQ(read_file(bench_.cached_installer()),
+            bench_.bytes_of(c.cache == cache_after::newer ? build::newer : build::older));
+  const auto calls = window_.calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[calls.size() - 3], L"wait hidden");
+  EXPECT_EQ(calls[calls.size() - 2], L"install on");
+  EXPECT_EQ(calls.back(), L"cursor arrow");
+  EXPECT_FALSE(data_.HoldsInstaller());
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, InstallWorkflowStop, ::testing::Values(
+    stop_case{"BeforeTheSearch", raise_stop::at_first_wait_text, 0, 0, cache_after::older},
+    stop_case{"DuringTheManifestRequest", raise_stop::at_manifest_request, 1, 0, cache_after::older},
+    stop_case{"BeforeTheDownload", raise_stop::at_download_wait_text, 1, 0, cache_after::older},
+    // The verified download has replaced the cache; it is not started.
+    stop_case{"DuringTheDownload", raise_stop::at_download_request, 1, 1, cache_after::newer},
+    stop_case{"BeforeTheStart", raise_stop::at_download_end, 1, 1, cache_after::newer}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A cached installer whose MD5 text could not be taken (another program has
+// it open for writing) never counts as the newest one, not even when no
+// manifest could be read to compare it with: it is not started, and the user
+// is told that the installer information could not be had.
+TEST_F(InstallWorkflowRun, CachedInstallerWithoutAnMd5TextNeverRuns) {
+  bench_.put_cached(build::newer);
+  temp_folder signals(L"holder");
+  const std::wstring ready = signals.path() + L"holder-ready";
+  test_process holder(path_from_environment("VELORA_FILE_HOLDER"),
+                      L"\"" + bench_.cached_installer() + L"\" \"" + ready + L"\"");
+  for (int i = 0; i < 200 && !file_exists(ready) && holder.running(); ++i) ::Sleep(25);
+  ASSERT_TRUE(file_exists(ready)) << "the holder has the cached installer open";
+
+  run();
+  holder.kill();
+
+  EXPECT_EQ(window_.boxes(), std::vector<UINT>{message_numbers::k115});
+  expect_box_styles(window_);
+  EXPECT_TRUE(bench_.starts().empty());
+  EXPECT_EQ(downloads(), 0);
 }
 
 // Between taking an installer's MD5 text and starting it, nobody can change

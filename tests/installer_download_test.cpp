@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -277,6 +278,39 @@ TEST_F(InstallerDownload, DestinationInUseKeepsTheTmpAndLogsTheMove) {
             std::string::npos)
       << log;
   EXPECT_NE(log.find(move_line), std::string::npos) << log;
+}
+
+// ----- a full disk -----------------------------------------------------------
+
+// The cache folder's ".tmp" leads to a device that takes no byte: the failed
+// write is logged as such, not as a digest that differs, and nothing is
+// left behind or replaced.
+TEST_F(InstallerDownload, FullDiskIsLoggedAsAFailedWrite) {
+  const std::wstring folder = path_from_environment("VELORA_FULL_DISK_FOLDER");
+  ASSERT_FALSE(folder.empty());
+  const std::wstring destination = folder + kInstallerName;
+  const std::wstring temporary = destination + kTemporarySuffix;
+  write_file(destination, good_installer_);
+  temp_folder log_folder(L"download-full");
+
+  bool result = true;
+  {
+    log_switch_files switches(true, true);
+    ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+    CInstallerDownloader downloader{std::wstring(), std::wstring()};
+    result = downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, server::origin() + kServedPath),
+                                     destination, md5_text(served_));
+  }
+
+  EXPECT_FALSE(result);
+  EXPECT_EQ(read_file(destination), good_installer_) << "the installer in place is untouched";
+  EXPECT_FALSE(file_exists(temporary)) << "the .tmp is deleted";
+  const std::string log = read_file(log_folder.path() + L"system.log");
+  EXPECT_NE(log.find("/5\tLauncher\terror: write of " + wide_to_ansi(temporary) + " failed: errno " +
+                     std::to_string(ENOSPC) + ", "),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("lt hash"), std::string::npos) << "no digest is taken of a file not written";
 }
 
 // ----- the cache folder --------------------------------------------------------

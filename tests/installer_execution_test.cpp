@@ -180,6 +180,65 @@ TEST_F(Execution, HeldInstallerCannotBeSwappedBetweenTheCheckAndTheStart) {
   EXPECT_TRUE(window_.boxes().empty());
 }
 
+// A download's verdict is taken over only by the very file it was given to,
+// held since the check so that nobody could write it; the file may have been
+// moved into place. The verdict handed over here says "trusted" for an
+// unsigned file, so a file that took it over passes and one that did not is
+// refused by its own check.
+TEST_F(Execution, CheckIsTakenOverOnlyByTheSameFile) {
+  enum class after_check { moved_into_place, copied_into_place, swapped_after_move };
+  const struct {
+    const char* name;
+    after_check what;
+    bool taken_over;
+  } cases[] = {
+      {"the checked file moved into place", after_check::moved_into_place, true},
+      {"a copy of the same bytes", after_check::copied_into_place, false},
+      {"another file put in its place after the move", after_check::swapped_after_move, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring staged = installer_ + L".tmp";
+    ASSERT_TRUE(copy_file(tool(L"setup_standin\\unsigned\\setup64.exe"), staged));
+    ::DeleteFileW(installer_.c_str());
+    signature_verdict trusted;
+    trusted.trusted = true;
+    trusted.step = signature_verdict::passed;
+    checked_file checked{held_file(staged, held_file::movable), trusted};
+    ASSERT_TRUE(checked.file.IsHeld());
+
+    HANDLE writer = ::CreateFileW(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "a movable hold still refuses writers";
+    if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+
+    switch (c.what) {
+      case after_check::moved_into_place:
+        ASSERT_TRUE(::MoveFileExW(staged.c_str(), installer_.c_str(), MOVEFILE_REPLACE_EXISTING));
+        checked.file.Moved(installer_);
+        break;
+      case after_check::copied_into_place:
+        ASSERT_TRUE(::CopyFileW(staged.c_str(), installer_.c_str(), FALSE));
+        break;
+      case after_check::swapped_after_move: {
+        ASSERT_TRUE(::MoveFileExW(staged.c_str(), installer_.c_str(), MOVEFILE_REPLACE_EXISTING));
+        checked.file.Moved(installer_);
+        const std::wstring aside = folder_ + L"aside.exe";
+        ASSERT_TRUE(::MoveFileExW(installer_.c_str(), aside.c_str(), 0)) << "a movable hold lets it be renamed";
+        ASSERT_TRUE(copy_file(aside, installer_));
+        break;
+      }
+    }
+
+    verified_installer found(installer_);
+    ASSERT_TRUE(found.IsHeld());
+    found.TakeOverCheck(std::move(checked));
+    EXPECT_EQ(found.PassesPublisherCheck(publisher_), c.taken_over);
+    ::DeleteFileW(staged.c_str());
+    ::DeleteFileW((folder_ + L"aside.exe").c_str());
+  }
+}
+
 // A file the check refuses never starts: the user is told, and one in the
 // temporary-folder cache is deleted; one beside the launcher stays.
 TEST_F(Execution, InstallerWithoutThePublishersSignatureNeverStarts) {

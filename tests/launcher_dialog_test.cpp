@@ -33,7 +33,7 @@
 
 namespace {
 
-const wchar_t kDialogClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kDialogClass[] = LAUNCHER_WINDOW_CLASS_W;
 constexpr DWORD kWindowTimeoutMs = 30000;
 constexpr DWORD kWorkerTimeoutMs = 30000;
 constexpr DWORD kInstallerStartTimeoutMs = 30000;

@@ -3,6 +3,7 @@
 #include "launcher/launcher_pages.h"
 #include "launcher/manual_workflow.h"
 #include "res/resource.h"
+#include "tests/support/message_numbers.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/workflow_bench.h"
 
@@ -73,6 +74,14 @@ TEST_P(ManualWorkflow, Outcome) {
     case opens::support_page: expected = {kSupportPage}; break;
   }
   EXPECT_EQ(window_.opened(), expected);
+  // The manual opens as a document window (SW_SHOW), pages as a new browser
+  // window (SW_SHOWNORMAL); message 112 asks Yes or No with information.
+  if (!expected.empty()) {
+    EXPECT_EQ(window_.shows(), std::vector<int>{c.result == opens::local_pdf ? SW_SHOW : SW_SHOWNORMAL});
+  }
+  if (c.asks) {
+    EXPECT_EQ(window_.styles(), std::vector<UINT>{message_numbers::box_style(IDS_LATEST_MANUAL_PAGE)});
+  }
   const auto calls = window_.calls();
   ASSERT_GE(calls.size(), 2u);
   EXPECT_EQ(calls.front(), L"guide off");
@@ -89,6 +98,55 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, ManualWorkflow, ::testing::Values(
     manual_case{"NoneYesOpensThePage", manual_at_hand::none, manifest::same_manual, IDYES, true, opens::manual_page},
     manual_case{"NoneAndNoManifestYesOpensSupport", manual_at_hand::none, manifest::missing, IDYES, true, opens::support_page},
     manual_case{"NoneNoDoesNothing", manual_at_hand::none, manifest::missing, IDNO, true, opens::nothing}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The stop flag raised at each of the run's checks: nothing opens and nobody
+// is asked.
+enum class raise_stop { at_guide_off, at_manifest_request, at_answer_no };
+
+struct manual_stop_case {
+  const char* name;
+  raise_stop when;
+  int manifest_requests;
+  std::vector<UINT> boxes;
+};
+
+std::ostream& operator<<(std::ostream& out, const manual_stop_case& c) { return out << c.name; }
+
+class ManualWorkflowStopAt : public ::testing::TestWithParam<manual_stop_case> {};
+
+TEST_P(ManualWorkflowStopAt, OpensNothing) {
+  const manual_stop_case& c = GetParam();
+  workflow_bench bench;
+  bench.put_manual(kOtherManual);
+  bench.serve_manifest(bench.manifest_for_newer() + "both manual " + workflow_bench::md5_of_bytes(kManual) + " " +
+                       kManualPage + "\r\n");
+  recording_window window;
+  CDataControl data;
+  stop_flag stop{0};
+  window.answer({IDNO});
+  window.on_owner = [&] {
+    if (c.when == raise_stop::at_manifest_request) stop = 1;
+  };
+  window.on_call = [&](const std::wstring& call) {
+    if ((c.when == raise_stop::at_guide_off && call == L"guide off") ||
+        (c.when == raise_stop::at_answer_no && call == L"box " + std::to_wstring(IDS_LATEST_MANUAL_PAGE))) {
+      stop = 1;
+    }
+  };
+  manual_run run{window, data, workflow_bench::update_server(), stop};
+  run_manual_workflow(run);
+
+  EXPECT_TRUE(window.opened().empty());
+  EXPECT_EQ(window.boxes(), c.boxes);
+  EXPECT_EQ(workflow_bench::requests_for("/launcher/installer6.lt"), c.manifest_requests);
+  EXPECT_EQ(window.calls().back(), L"guide on");
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, ManualWorkflowStopAt, ::testing::Values(
+    manual_stop_case{"BeforeTheSearch", raise_stop::at_guide_off, 0, {}},
+    manual_stop_case{"DuringTheManifestRequest", raise_stop::at_manifest_request, 1, {}},
+    manual_stop_case{"AfterTheAnswerNo", raise_stop::at_answer_no, 1, {IDS_LATEST_MANUAL_PAGE}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ManualWorkflowStop, StopRequestOpensNothing) {

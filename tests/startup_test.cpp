@@ -1,4 +1,5 @@
 // The launcher as a whole process: single instance and its log lines.
+#include "res/resource.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-const wchar_t kDialogClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kDialogClass[] = LAUNCHER_WINDOW_CLASS_W;
 constexpr DWORD kWindowTimeoutMs = 30000;
 constexpr DWORD kExitTimeoutMs = 15000;
 

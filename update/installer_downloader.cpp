@@ -1,26 +1,22 @@
 #include "update/installer_downloader.h"
 
-#include "support/file_exists.h"
 #include "support/file_information.h"
+#include "support/folder_tree.h"
 #include "support/held_file.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
 #include "support/publisher_signature.h"
+#include "support/staged_file.h"
 #include "support/system_log.h"
 #include "support/text_utils.h"
+#include "support/windows_facts.h"
+#include "update/carried_credentials.h"
 #include "update/download_request.h"
 #include "update/http_client.h"
+#include "update/manifest_reader.h"
 #include "update/update_server.h"
 
-#include <cstdio>
-#include <memory>
-
 namespace {
-
-const wchar_t kTemporarySuffix[] = L".tmp";
-const wchar_t kWriteBinary[] = L"wb";
-constexpr DWORD kStatusOk = 200;
-constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 const char kManifestRequestLine[] = "get_data_by_wininet DownloadLtFile";
 const wchar_t kFileRequestLine[] = L"get_data_by_wininet DownloadFile %s \x21D2 %s";
@@ -28,25 +24,16 @@ const char kResultLine[] = "get_data_by_wininet ret %d res %d.";
 const wchar_t kHashLine[] = L"get_data_by_wininet lt hash %s file hash %s.";
 const wchar_t kMoveLine[] = L"MoveFileEx(%s -> %s) ret %d err %d.";
 const wchar_t kHashMismatchLine[] = L"error: lt hash %s file hash %s.";
-
-struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using file_stream = std::unique_ptr<std::FILE, file_closer>;
+const wchar_t kWriteFailedLine[] = L"error: %s of %s failed: errno %d, %d of %d bytes written.";
 
 // Sends `request` and logs the outcome. True only for an answer of 200; the
 // proxy credentials in effect then are remembered for the next request.
 bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::string& proxy_user,
            std::string& proxy_password) {
-  DWORD status = 0;
-  std::string headers;
-  const DWORD result = get_data_by_wininet(parent, request, status, headers, body);
-  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(result),
-                       static_cast<int>(status));
-  if (result != ERROR_SUCCESS || status != kStatusOk) return false;
-  proxy_user = get_captured_proxy_user();
-  proxy_password = get_captured_proxy_password();
-  return true;
+  const fetch_answer answer = fetch_carrying_credentials(parent, request, body, proxy_user, proxy_password);
+  g_system_log.write_a(my_system_log::level_result, kResultLine, static_cast<int>(answer.result),
+                       static_cast<int>(answer.status));
+  return answer.ok();
 }
 
 }  // namespace
@@ -76,6 +63,7 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
 bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                                         const std::wstring& destination,
                                         const std::wstring& expected_md5) {
+  checked_download_ = checked_file();
   if (!CreateDirectoryTree(destination)) return false;
 
   http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
@@ -84,12 +72,17 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
   if (body.empty()) return false;
 
-  const std::wstring temporary = destination + kTemporarySuffix;
-  {
-    file_stream file(_wfopen(temporary.c_str(), kWriteBinary));
-    if (!file) return false;
-    // A short write shows as a wrong MD5 text below.
-    std::fwrite(body.data(), 1, body.size(), file.get());
+  const std::wstring temporary = staged_path(destination);
+  const file_write_result write = write_whole_file(temporary, body.data(), body.size());
+  if (write.failed == file_write_step::open) return false;
+  if (!write) {
+    // A full disk or a lost network share: say so, rather than let it show
+    // up as a digest that differs from the manifest's.
+    g_system_log.write_w(my_system_log::level_failure, kWriteFailedLine, file_write_step_name(write.failed),
+                         temporary.c_str(), write.error, static_cast<int>(write.written),
+                         static_cast<int>(body.size()));
+    ::DeleteFileW(temporary.c_str());
+    return false;
   }
   // The body is on disk: give its memory back before digesting.
   std::vector<char>().swap(body);
@@ -109,35 +102,52 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
     return false;
   }
   // A file that is not the publisher's is treated as one whose digest
-  // differs: it never takes the place of the installer already there.
-  {
-    held_file held(temporary);
-    if (!check_publisher_signature(held, publisher_).trusted) {
-      held.Release();
-      ::DeleteFileW(temporary.c_str());
-      return false;
-    }
+  // differs: it never takes the place of the installer already there. The
+  // hold lets the file be moved but never written, so the file moved into
+  // place carries its verdict (TakeCheckedDownload).
+  checked_file checked{held_file(temporary, held_file::movable), signature_verdict()};
+  checked.verdict = check_publisher_signature(checked.file, publisher_);
+  if (!checked.verdict.trusted) {
+    checked.file.Release();
+    ::DeleteFileW(temporary.c_str());
+    return false;
   }
-  const BOOL moved = ::MoveFileExW(temporary.c_str(), destination.c_str(), kMoveFlags);
-  const DWORD error = ::GetLastError();
+  const file_move_result move = move_into_place(temporary, destination);
   g_system_log.write_w(my_system_log::level_failure, kMoveLine, temporary.c_str(), destination.c_str(),
-                       moved ? 1 : 0, static_cast<int>(error));
-  return moved != FALSE;
+                       move.moved ? 1 : 0, static_cast<int>(move.error));
+  if (!move.moved) return false;
+  checked.file.Moved(destination);
+  checked_download_ = std::move(checked);
+  return true;
+}
+
+checked_file CInstallerDownloader::TakeCheckedDownload() {
+  checked_file taken = std::move(checked_download_);
+  checked_download_ = checked_file();
+  return taken;
 }
 
 bool CInstallerDownloader::CreateDirectoryTree(const std::wstring& path) {
-  const std::wstring folder = parent_directory(path);
-  if (folder.empty()) return false;
-  if (directory_exists(folder)) return true;
-  if (::CreateDirectoryW(folder.c_str(), nullptr)) return true;
-  switch (::GetLastError()) {
-    case ERROR_ALREADY_EXISTS:
-      return true;
-    case ERROR_PATH_NOT_FOUND:
-      break;
-    default:
-      return false;
-  }
-  if (!CreateDirectoryTree(parent_of_directory(folder))) return false;
-  return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+  return make_folder_tree(parent_directory(path));
+}
+
+bool CInstallerDownloader::ParseManifest(const std::vector<char>& body) {
+  return ParseManifest(body, Is64BitOS());
+}
+
+bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool system_is_64bit) {
+  const manifest_values values = read_manifest(body, system_is_64bit);
+  // Only what this body gave replaces what the object held, as when the
+  // values were stored line by line: every value a line gives is non-empty.
+  const auto take = [](std::wstring& field, const std::wstring& value) {
+    if (!value.empty()) field = value;
+  };
+  if (values.new_major_released) new_major_released = true;
+  take(new_major_version, values.new_major_version);
+  take(new_major_url, values.new_major_url);
+  take(latest_md5, values.latest_md5);
+  take(latest_url, values.latest_url);
+  take(latest_manual_md5, values.latest_manual_md5);
+  take(latest_manual_url, values.latest_manual_url);
+  return values.accepted;
 }

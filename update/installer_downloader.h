@@ -6,6 +6,8 @@
 // then moves it into place.
 //
 // One object per run, used on the run's worker thread only.
+#include "support/publisher_signature.h"
+
 #include <windows.h>
 
 #include <string>
@@ -39,14 +41,20 @@ public:
   bool DownloadFile(HWND parent, const std::wstring& url, const std::wstring& destination,
                     const std::wstring& expected_md5);
 
+  // The file the last successful DownloadFile moved into place, still held
+  // (it may be renamed, never written) with the verdict of its publisher
+  // check, which the caller may take over for the same file; empty after a
+  // failed one, and once taken.
+  checked_file TakeCheckedDownload();
+
   // True when the folder that holds the file `path` exists or was made, with
   // any missing folders above it, from the top down.
   static bool CreateDirectoryTree(const std::wstring& path);
 
-  // Reads a manifest body for this system (Is64BitOS) / for a 64-bit or a
-  // 32-bit system. True when an installer line or a newer-generation line
-  // was accepted. Values are stored as the lines are read, so a false result
-  // may still leave values of a manual line or a short installer line.
+  // Reads a manifest body (read_manifest) for this system (Is64BitOS) / for a
+  // 64-bit or a 32-bit system. True when an installer line or a
+  // newer-generation line was accepted. Each value the body gives replaces
+  // the object's, so a false result may still leave a manual line's values.
   bool ParseManifest(const std::vector<char>& body);
   bool ParseManifest(const std::vector<char>& body, bool system_is_64bit);
 
@@ -70,4 +78,5 @@ public:
 private:
   std::wstring update_server_;
   std::wstring publisher_;
+  checked_file checked_download_;
 };

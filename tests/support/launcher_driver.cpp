@@ -7,7 +7,7 @@
 
 namespace {
 
-const wchar_t kLauncherClass[] = L"VLR6_WINDOWCLASS_INSTLAUNCHER";
+const wchar_t kLauncherClass[] = LAUNCHER_WINDOW_CLASS_W;
 const wchar_t kLauncherName[] = L"vl6Launcher.exe";
 const wchar_t kSetupFolder[] = L"vlr6setup";
 constexpr DWORD kWindowTimeoutMs = 30000;

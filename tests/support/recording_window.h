@@ -34,6 +34,11 @@ public:
     std::lock_guard<std::mutex> hold(lock_);
     return opened_;
   }
+  // The show command each target was opened with, in order.
+  std::vector<int> shows() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return shows_;
+  }
   // Answers for the next message boxes, in order; IDOK once they run out.
   void answer(std::initializer_list<int> answers) {
     std::lock_guard<std::mutex> hold(lock_);
@@ -46,8 +51,14 @@ public:
   std::wstring last_insert;      // the text given to the last box's "%s"
   // Called with each call's line after it was recorded, on the workflow's thread.
   std::function<void(const std::wstring&)> on_call;
+  // Called whenever the workflow asks for the owner of a network request's
+  // dialogs, that is, right before each request; not recorded as a call.
+  std::function<void()> on_owner;
 
-  HWND owner() const override { return nullptr; }
+  HWND owner() const override {
+    if (on_owner) on_owner();
+    return nullptr;
+  }
   void enable_install(bool enable) override { record(enable ? L"install on" : L"install off"); }
   bool choose_folder_checked() const override { return checked; }
   void enable_guide(bool enable) override { record(enable ? L"guide on" : L"guide off"); }
@@ -77,6 +88,7 @@ public:
     {
       std::lock_guard<std::mutex> hold(lock_);
       opened_.push_back(target);
+      shows_.push_back(show);
     }
     record(L"open " + target + L" " + std::to_wstring(show));
     return open_succeeds;
@@ -96,5 +108,6 @@ private:
   std::vector<UINT> boxes_;
   std::vector<UINT> styles_;
   std::vector<std::wstring> opened_;
+  std::vector<int> shows_;
   std::deque<int> answers_;
 };

@@ -2,8 +2,8 @@
 
 #include "support/text_utils.h"
 #include "tools/vl6publish/release_rules.h"
-#include "update/installer_downloader.h"
 #include "update/manifest_format.h"
+#include "update/manifest_reader.h"
 #include "update/manifest_version.h"
 
 #include <windows.h>
@@ -29,12 +29,11 @@ struct line_take {
 
 line_take what_the_launcher_takes(const std::string& line, bool system_is_64bit) {
   const std::string text = kStandInHeader + line;
-  CInstallerDownloader reader{std::wstring(), std::wstring()};
-  reader.ParseManifest(std::vector<char>(text.begin(), text.end()), system_is_64bit);
+  const manifest_values values = read_manifest(std::vector<char>(text.begin(), text.end()), system_is_64bit);
   line_take take;
-  take.taken[installer_kind] = !reader.latest_url.empty();
-  take.taken[manual_kind] = !reader.latest_manual_url.empty();
-  take.taken[new_major_kind] = reader.new_major_released;
+  take.taken[installer_kind] = !values.latest_url.empty();
+  take.taken[manual_kind] = !values.latest_manual_url.empty();
+  take.taken[new_major_kind] = values.new_major_released;
   return take;
 }
 
@@ -197,14 +196,14 @@ private:
 };
 
 void take_values(const std::vector<char>& body, system_outcome& outcome) {
-  CInstallerDownloader reader{std::wstring(), std::wstring()};
-  outcome.parsed = reader.ParseManifest(body, outcome.system_is_64bit);
-  outcome.installer.md5 = reader.GetLatestMd5();
-  outcome.installer.url = reader.GetLatestUrl();
-  outcome.manual.md5 = reader.GetLatestManualMd5();
-  outcome.manual.url = reader.GetLatestManualUrl();
-  outcome.new_major_version = reader.GetNewMajorVersion();
-  outcome.new_major_url = reader.GetNewMajorUrl();
+  const manifest_values values = read_manifest(body, outcome.system_is_64bit);
+  outcome.parsed = values.accepted;
+  outcome.installer.md5 = values.latest_md5;
+  outcome.installer.url = values.latest_url;
+  outcome.manual.md5 = values.latest_manual_md5;
+  outcome.manual.url = values.latest_manual_url;
+  outcome.new_major_version = values.new_major_version;
+  outcome.new_major_url = values.new_major_url;
 }
 
 bool usable_installer(const system_outcome& outcome) {

@@ -23,7 +23,7 @@ struct taken_value {
 
 struct system_outcome {
   bool system_is_64bit = false;
-  bool parsed = false;            // what ParseManifest returned
+  bool parsed = false;            // an installer or newer-generation line was accepted
   taken_value installer;
   taken_value manual;
   size_t new_major_line = 0;

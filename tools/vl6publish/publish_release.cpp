@@ -1,10 +1,11 @@
 #include "tools/vl6publish/publish_release.h"
 
-#include "framework/afx_handle.h"
 #include "support/ascii.h"
+#include "support/folder_tree.h"
 #include "support/held_file.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
+#include "support/staged_file.h"
 #include "tools/vl6publish/console_text.h"
 #include "tools/vl6publish/exit_codes.h"
 #include "tools/vl6publish/installer_signature.h"
@@ -28,8 +29,6 @@ const char kNoDigest[] = "-";
 const char kLineEnd[] = "\r\n";
 const char kFieldSeparator[] = " ";
 const char kSchemeEnd[] = "://";
-const wchar_t kTemporarySuffix[] = L".tmp";
-constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 constexpr int kVersionNumbers = 4;
 
 struct release_file {
@@ -92,17 +91,6 @@ std::wstring folder_text(std::wstring folder) {
   return folder;
 }
 
-// Makes `folder` (ending in a backslash) and the folders above it. Steps that
-// cannot be made (a drive, a share's server) are passed over: only the end
-// counts.
-bool make_folders(const std::wstring& folder) {
-  for (size_t end = folder.find(L'\\', 1); end != std::wstring::npos; end = folder.find(L'\\', end + 1)) {
-    ::CreateDirectoryW(folder.substr(0, end).c_str(), nullptr);
-  }
-  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool is_file(const std::wstring& path, ULONGLONG* size = nullptr) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
@@ -144,21 +132,6 @@ std::wstring base_url_problem(const std::string& base, const std::string& versio
            wide(sample_facts.written_target) + L"\"; write the path as the launcher requests it";
   }
   return std::wstring();
-}
-
-bool write_whole_file(const std::wstring& path, const std::string& bytes) {
-  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return false;
-  DWORD written = 0;
-  return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
-// A copy or a manifest reaches its name in one move, so a running server
-// serves the old file or the new one, never half of one.
-bool replace_by(const std::wstring& temporary, const std::wstring& target) {
-  return ::MoveFileExW(temporary.c_str(), target.c_str(), kMoveFlags) != FALSE;
 }
 
 }  // namespace
@@ -263,11 +236,13 @@ int publish_release(const release_inputs& inputs) {
     warnings += L"vl6publish: warning: " + problem + L"; published as --allow-unsigned asks\n";
   }
 
-  if (!make_folders(release_folder)) return file_error(L"cannot make the folder", release_folder);
+  if (!make_folder_tree(release_folder)) return file_error(L"cannot make the folder", release_folder);
   for (release_file& file : files) {
-    const std::wstring temporary = file.target + kTemporarySuffix;
+    // A copy or a manifest reaches its name in one move, so a running server
+    // serves the old file or the new one, never half of one.
+    const std::wstring temporary = staged_path(file.target);
     if (!::CopyFileW(file.source.c_str(), temporary.c_str(), FALSE)) return file_error(L"cannot write", temporary);
-    if (!replace_by(temporary, file.target)) return file_error(L"cannot replace", file.target);
+    if (!move_into_place(temporary, file.target).moved) return file_error(L"cannot replace", file.target);
     // The digest of what the server will send.
     if (!md5_of(file.target, file.md5) || !is_file(file.target, &file.size)) {
       return file_error(L"cannot read", file.target);
@@ -293,10 +268,10 @@ int publish_release(const release_inputs& inputs) {
   std::wstring manifest_path = out;
   for (const char* c = kManifestPath + 1; *c; ++c) manifest_path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
   const std::wstring manifest_folder = manifest_path.substr(0, manifest_path.rfind(L'\\') + 1);
-  if (!make_folders(manifest_folder)) return file_error(L"cannot make the folder", manifest_folder);
-  const std::wstring temporary = manifest_path + kTemporarySuffix;
-  if (!write_whole_file(temporary, manifest)) return file_error(L"cannot write", temporary);
-  if (!replace_by(temporary, manifest_path)) return file_error(L"cannot replace", manifest_path);
+  if (!make_folder_tree(manifest_folder)) return file_error(L"cannot make the folder", manifest_folder);
+  const std::wstring temporary = staged_path(manifest_path);
+  if (!write_whole_file(temporary, manifest.data(), manifest.size())) return file_error(L"cannot write", temporary);
+  if (!move_into_place(temporary, manifest_path).moved) return file_error(L"cannot replace", manifest_path);
 
   std::wstring text = L"Published " + inputs.version + L" into " + out + L"\n";
   for (const release_file& file : files) {

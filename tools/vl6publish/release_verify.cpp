@@ -10,6 +10,7 @@
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/release_rules.h"
 #include "tools/vl6publish/scratch_file.h"
+#include "update/carried_credentials.h"
 #include "update/download_request.h"
 #include "update/http_client.h"
 #include "update/update_server.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr DWORD kStatusOk = 200;
 const char kManifestSuffix[] = ".lt";
 
 std::wstring number(size_t value) { return std::to_wstring(value); }
@@ -31,7 +31,7 @@ struct fetched {
   DWORD status = 0;
   std::vector<char> body;
 
-  bool ok() const { return result == ERROR_SUCCESS && status == kStatusOk; }
+  bool ok() const { return result == ERROR_SUCCESS && status == kHttpStatusOk; }
   std::wstring outcome() const {
     if (result != ERROR_SUCCESS) return L"not reached (Windows error " + number(result) + L")";
     return L"status " + number(status) + L", " + number(body.size()) + L" bytes";
@@ -73,12 +73,10 @@ public:
     request.proxy_host = proxy_host_;
     request.proxy_port = proxy_port_;
     fetched answer;
-    std::string headers;
-    answer.result = get_data_by_wininet(owner_.get(), request, answer.status, headers, answer.body);
-    if (answer.ok()) {
-      proxy_user_ = get_captured_proxy_user();
-      proxy_password_ = get_captured_proxy_password();
-    }
+    const fetch_answer sent = fetch_carrying_credentials(owner_.get(), request, answer.body, proxy_user_,
+                                                         proxy_password_);
+    answer.result = sent.result;
+    answer.status = sent.status;
     return answer;
   }
 

@@ -1,10 +1,10 @@
-// Reading the ".lt" manifest (the format: update/manifest_format.h).
-#include "update/installer_downloader.h"
+#include "update/manifest_reader.h"
 
 #include "support/text_utils.h"
-#include "support/windows_facts.h"
 #include "update/manifest_format.h"
 #include "update/manifest_version.h"
+
+#include <windows.h>
 
 namespace {
 
@@ -12,16 +12,11 @@ std::wstring widen(const std::string& field) { return ansi_to_wide(CP_ACP, field
 
 }  // namespace
 
-bool CInstallerDownloader::ParseManifest(const std::vector<char>& body) {
-  return ParseManifest(body, Is64BitOS());
-}
-
-bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool system_is_64bit) {
-  if (body.empty()) return false;
-  bool success = false;
+manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bit) {
+  manifest_values values;
+  if (body.empty()) return values;
 
   const std::vector<std::string> lines = manifest_lines(std::string(body.begin(), body.end()));
-  // The first line is the header, whatever it holds.
   for (size_t line = 1; line < lines.size(); ++line) {
     bool installer = false;
     bool newer_generation = false;
@@ -40,9 +35,9 @@ bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool sys
             installer = true;
           } else if (is_newer_generation_version(field)) {
             newer_generation = true;
-            new_major_released = true;
-            new_major_version = widen(field);
-            success = true;
+            values.new_major_released = true;
+            values.new_major_version = widen(field);
+            values.accepted = true;
           } else if (is_manual_kind(field)) {
             manual = true;
           }
@@ -52,18 +47,18 @@ bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool sys
           break;
         case manifest_url_field:
           if (installer) {
-            latest_md5 = widen(md5);
-            latest_url = widen(field);
-            success = true;
+            values.latest_md5 = widen(md5);
+            values.latest_url = widen(field);
+            values.accepted = true;
           } else if (newer_generation) {
-            new_major_url = widen(field);
+            values.new_major_url = widen(field);
           } else if (manual) {
-            latest_manual_md5 = widen(md5);
-            latest_manual_url = widen(field);
+            values.latest_manual_md5 = widen(md5);
+            values.latest_manual_url = widen(field);
           }
           break;
       }
     }
   }
-  return success;
+  return values;
 }
