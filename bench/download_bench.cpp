@@ -31,7 +31,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   LARGE_INTEGER start;
   ::QueryPerformanceCounter(&start);
-  CInstallerDownloader downloader{std::wstring(), std::wstring()};
+  CInstallerDownloader downloader{std::wstring()};
   const bool downloaded = downloader.DownloadFile(nullptr, argv[1], argv[2], argv[3]);
   const double elapsed = seconds_since(start);
 

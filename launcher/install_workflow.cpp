@@ -26,7 +26,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   run.data.SearchLocalInstaller(&run.stop);
   if (stopped(run)) return;
 
-  if (!downloader.DownloadLtFile(window.owner())) {
+  if (!downloader.DownloadLtFile(window.owner(), run.update_server)) {
     window.hide_wait_text();
     FallBackToLocalInstaller(run.data, run.settings, window);
     return;
@@ -94,7 +94,7 @@ private:
 void run_install_workflow(install_run& run) {
   run.window.begin_wait_cursor();
   {
-    CInstallerDownloader downloader(run.update_server, run.settings.publisher);
+    CInstallerDownloader downloader(run.settings.publisher);
     run.window.enable_install(false);
     {
       const installers_held_for_run holds(run.data);

@@ -17,7 +17,7 @@ void open_manual(manual_run& run, CInstallerDownloader& downloader) {
   run.data.SearchLocalManual(&run.stop);
   if (stopped(run)) return;
 
-  if (downloader.DownloadLtFile(run.window.owner())) {
+  if (downloader.DownloadLtFile(run.window.owner(), run.update_server)) {
     info.latest_manual_md5 = downloader.GetLatestManualMd5();
     info.latest_manual_url = downloader.GetLatestManualUrl();
   }
@@ -39,7 +39,7 @@ void open_manual(manual_run& run, CInstallerDownloader& downloader) {
 
 void run_manual_workflow(manual_run& run) {
   // Only the manifest is read here: nothing is downloaded, so no signer is asked for.
-  CInstallerDownloader downloader(run.update_server, std::wstring());
+  CInstallerDownloader downloader{std::wstring()};
   run.window.enable_guide(false);
   open_manual(run, downloader);
   run.window.enable_guide(true);

@@ -87,7 +87,7 @@ protected:
 TEST_F(DownloadThroughProxy, RefusedConnectionLeavesNoValues) {
   system_proxy proxy("127.0.0.1:" + closed_port());
   ASSERT_TRUE(proxy.set());
-  CInstallerDownloader downloader{server::address(), std::wstring()};
+  CInstallerDownloader downloader{std::wstring()};
   downloader.new_major_released = true;
   downloader.new_major_version = downloader.new_major_url = L"stale";
   downloader.latest_md5 = downloader.latest_url = L"stale";
@@ -95,7 +95,7 @@ TEST_F(DownloadThroughProxy, RefusedConnectionLeavesNoValues) {
   downloader.proxy_user = "kept-user";
   downloader.proxy_password = "kept-password";
 
-  EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
+  EXPECT_FALSE(downloader.DownloadLtFile(nullptr, server::address()));
   EXPECT_FALSE(downloader.new_major_released);
   for (const std::wstring& text : {downloader.new_major_version, downloader.new_major_url,
                                    downloader.latest_md5, downloader.latest_url,
@@ -114,10 +114,10 @@ TEST_F(DownloadThroughProxy, CredentialsTypedForTheManifestGoOutWithTheDownload)
   temp_folder cache(L"proxy-download");
   const std::wstring destination = cache.path() + L"vlr6setup\\setup64.exe";
 
-  CInstallerDownloader downloader{server::address(), std::wstring()};
+  CInstallerDownloader downloader{std::wstring()};
   {
     dialog_answerer answerer(true);
-    ASSERT_TRUE(downloader.DownloadLtFile(owner.get()));
+    ASSERT_TRUE(downloader.DownloadLtFile(owner.get(), server::address()));
     EXPECT_EQ(answerer.stop(), 1) << "the proxy's challenge showed the credentials dialog once";
   }
   EXPECT_EQ(downloader.proxy_user, kProxyUser);
@@ -158,7 +158,7 @@ TEST_F(DownloadThroughProxy, CredentialsTypedForTheManifestGoOutWithTheDownload)
   // Without the credentials of the manifest request, the same download meets
   // the challenge: the hand-over above is what spared it.
   server::clear_record();
-  CInstallerDownloader without_credentials{server::address(), std::wstring()};
+  CInstallerDownloader without_credentials{std::wstring()};
   {
     dialog_answerer canceller(false);
     EXPECT_FALSE(without_credentials.DownloadFile(owner.get(), downloader.GetLatestUrl(), destination,

@@ -196,7 +196,7 @@ TEST_F(InstallerDownload, Table) {
       if (c.md5 == md5_kind::right_in_capitals) md5 = upper(md5);
       if (c.md5 == md5_kind::other) md5 = md5_text(good_installer_);
 
-      CInstallerDownloader downloader{std::wstring(), std::wstring()};
+      CInstallerDownloader downloader{std::wstring()};
       EXPECT_EQ(downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, url), destination, md5), c.succeeds);
 
       if (c.succeeds) {
@@ -254,7 +254,7 @@ TEST_F(InstallerDownload, DestinationInUseKeepsTheTmpAndLogsTheMove) {
   {
     log_switch_files switches(true, false);
     ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
-    CInstallerDownloader downloader{std::wstring(), std::wstring()};
+    CInstallerDownloader downloader{std::wstring()};
     result = downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, server::origin() + kServedPath),
                                      destination, md5_text(served_));
   }
@@ -297,7 +297,7 @@ TEST_F(InstallerDownload, FullDiskIsLoggedAsAFailedWrite) {
   {
     log_switch_files switches(true, true);
     ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
-    CInstallerDownloader downloader{std::wstring(), std::wstring()};
+    CInstallerDownloader downloader{std::wstring()};
     result = downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, server::origin() + kServedPath),
                                      destination, md5_text(served_));
   }

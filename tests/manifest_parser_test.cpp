@@ -34,7 +34,7 @@ struct manifest_values {
 };
 
 manifest_values parse(const std::string& body, bool system_is_64bit) {
-  CInstallerDownloader downloader{std::wstring(), std::wstring()};
+  CInstallerDownloader downloader{std::wstring()};
   manifest_values taken;
   taken.result = downloader.ParseManifest(std::vector<char>(body.begin(), body.end()), system_is_64bit);
   taken.new_major_released = downloader.new_major_released;

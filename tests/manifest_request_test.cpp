@@ -57,8 +57,8 @@ protected:
 };
 
 TEST_F(ManifestRequest, AsksTheFixedTargetWithTheNoCacheHeaders) {
-  CInstallerDownloader downloader{server::address(), std::wstring()};
-  ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
+  CInstallerDownloader downloader{std::wstring()};
+  ASSERT_TRUE(downloader.DownloadLtFile(nullptr, server::address()));
   if (on_64bit_windows()) {
     EXPECT_EQ(downloader.GetLatestMd5(), L"0123456789abcdef0123456789abcdef");
     EXPECT_EQ(downloader.GetLatestUrl(), L"http://127.0.0.1/download/setup64.exe");
@@ -106,9 +106,9 @@ TEST_F(ManifestRequest, AnythingButAUsable200LeavesNoValues) {
     SCOPED_TRACE(c.name);
     server::set_rules(std::string(R"({"rules": {")") + kManifestPath + "\": " + c.rule + "}}");
     server::clear_record();
-    CInstallerDownloader downloader{server::address(), std::wstring()};
+    CInstallerDownloader downloader{std::wstring()};
     fill_with_stale_values(downloader);
-    EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
+    EXPECT_FALSE(downloader.DownloadLtFile(nullptr, server::address()));
 
     EXPECT_FALSE(downloader.new_major_released);
     EXPECT_EQ(downloader.GetNewMajorVersion(), L"");
@@ -147,9 +147,9 @@ TEST_F(ManifestRequest, RedirectLoopEndsAsAFailedRequest) {
   server::set_rules(std::string(R"({"rules": {")") + kManifestPath + R"(": {"redirect": ")" +
                     kManifestPath + R"("}}})");
 
-  CInstallerDownloader downloader{server::address(), std::wstring()};
+  CInstallerDownloader downloader{std::wstring()};
   fill_with_stale_values(downloader);
-  EXPECT_FALSE(downloader.DownloadLtFile(nullptr));
+  EXPECT_FALSE(downloader.DownloadLtFile(nullptr, server::address()));
   EXPECT_EQ(downloader.GetLatestMd5(), L"");
   EXPECT_EQ(downloader.GetLatestUrl(), L"");
   EXPECT_EQ(server::requests("http").size(), kMaxRedirects + 1);

@@ -87,8 +87,8 @@ TEST_F(RealRelease, DownloaderTakesTheReleaseThroughTheProxyAndTheLogKeepsNoCred
     ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
   }
 
-  CInstallerDownloader downloader{L"http://127.0.0.1:" + wide(field_of("nginx")), std::wstring()};
-  ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
+  CInstallerDownloader downloader{std::wstring()};
+  ASSERT_TRUE(downloader.DownloadLtFile(nullptr, L"http://127.0.0.1:" + wide(field_of("nginx"))));
   EXPECT_EQ(downloader.GetLatestUrl(), wide(base_url_) + (Is64BitOS() ? L"/download/6.0.2.1/setup64.exe"
                                                                         : L"/download/6.0.2.1/setup32.exe"));
 

@@ -120,8 +120,8 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
   ASSERT_EQ(publish(release), 0u);
 
   const std::wstring server = L"http://127.0.0.1:" + wide(http_port());
-  CInstallerDownloader downloader{server, VELORA_PUBLISHER};
-  ASSERT_TRUE(downloader.DownloadLtFile(nullptr));
+  CInstallerDownloader downloader{VELORA_PUBLISHER};
+  ASSERT_TRUE(downloader.DownloadLtFile(nullptr, server));
   const std::wstring release_url = server + L"/download/" + release.version + L"/";
   EXPECT_EQ(downloader.GetLatestUrl(), release_url + release.installer_name());
   EXPECT_EQ(downloader.GetLatestManualUrl(), release_url + L"vl6manual.pdf");
@@ -136,7 +136,7 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
   ASSERT_TRUE(downloader.DownloadFile(nullptr, downloader.GetLatestUrl(), installer, downloader.GetLatestMd5()));
   EXPECT_EQ(read_file(installer), read_file(inputs_.path() + release.installer_input()));
   // The manual is not signed: the launcher fetches it without the publisher check.
-  CInstallerDownloader manual_downloader{server, std::wstring()};
+  CInstallerDownloader manual_downloader{std::wstring()};
   const std::wstring manual = downloads_.path() + L"vl6manual.pdf";
   ASSERT_TRUE(manual_downloader.DownloadFile(nullptr, downloader.GetLatestManualUrl(), manual,
                                              downloader.GetLatestManualMd5()));

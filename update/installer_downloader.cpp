@@ -38,12 +38,11 @@ bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::str
 
 }  // namespace
 
-CInstallerDownloader::CInstallerDownloader(std::wstring update_server, std::wstring publisher)
-    : update_server_(std::move(update_server)), publisher_(std::move(publisher)) {}
+CInstallerDownloader::CInstallerDownloader(std::wstring publisher) : publisher_(std::move(publisher)) {}
 
 CInstallerDownloader::~CInstallerDownloader() = default;
 
-bool CInstallerDownloader::DownloadLtFile(HWND parent) {
+bool CInstallerDownloader::DownloadLtFile(HWND parent, const std::wstring& update_server) {
   new_major_released = false;
   new_major_version.clear();
   new_major_url.clear();
@@ -53,7 +52,7 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent) {
   latest_manual_url.clear();
 
   http_request request =
-      prepare_download_request(wide_to_ansi(update_server_) + kManifestTarget, proxy_user, proxy_password);
+      prepare_download_request(wide_to_ansi(update_server) + kManifestTarget, proxy_user, proxy_password);
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;

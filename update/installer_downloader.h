@@ -15,22 +15,20 @@
 
 class CInstallerDownloader {
 public:
-  // `update_server` is where the manifest is asked for: the scheme, host and
-  // optional port of the update server, without a trailing slash (empty: no
-  // manifest can be had). `publisher` is the signer a downloaded file must
-  // have before it may take its destination's place (see
-  // publisher_signature.h); empty: not checked.
-  CInstallerDownloader(std::wstring update_server, std::wstring publisher);
+  // `publisher` is the signer a downloaded file must have before it may take
+  // its destination's place (see publisher_signature.h); empty: not checked.
+  explicit CInstallerDownloader(std::wstring publisher);
   CInstallerDownloader(const CInstallerDownloader&) = delete;
   CInstallerDownloader& operator=(const CInstallerDownloader&) = delete;
   virtual ~CInstallerDownloader();
 
-  // Fetches the manifest from this object's update server and parses it for
-  // this system. True when the answer was 200 and the manifest names an
-  // installer for this system or a newer generation. The manifest values are
-  // reset first; the remembered proxy credentials are kept, and replaced by
-  // those in effect after a 200 answer. `parent` owns the credentials dialog.
-  bool DownloadLtFile(HWND parent);
+  // Fetches the manifest from the update server at `update_server` (scheme,
+  // host and optional port, no trailing slash) and parses it for this
+  // system. True when the answer was 200 and the manifest names an installer
+  // for this system or a newer generation. The manifest values are reset
+  // first; the remembered proxy credentials are kept, and replaced by those
+  // in effect after a 200 answer. `parent` owns the credentials dialog.
+  bool DownloadLtFile(HWND parent, const std::wstring& update_server);
 
   // Downloads `url` to `destination` + ".tmp", compares its MD5 text with
   // `expected_md5` (case-insensitively), checks the publisher's signature on
@@ -76,7 +74,6 @@ public:
   std::string proxy_password;
 
 private:
-  std::wstring update_server_;
   std::wstring publisher_;
   checked_file checked_download_;
 };

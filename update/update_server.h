@@ -2,7 +2,8 @@
 // What the launcher asks an update server for, below the server's address.
 // The address itself is the caller's: the launcher's is a build setting
 // (cmake -DVELORA_UPDATE_SERVER=...; see cmake/endpoints.cmake) that app/
-// hands down to the workflows' downloader.
+// hands down to the workflows, which ask
+// CInstallerDownloader::DownloadLtFile for the manifest there.
 
 #define VELORA_MANIFEST_PATH "/launcher/installer6.lt"
 #define VELORA_MANIFEST_QUERY "?scode=R7QD"
