@@ -72,8 +72,8 @@ protected:
 
 private:
   // The workers' bodies (the argument is this dialog): each runs its
-  // workflow over this window with the dialog's inventory, settings and
-  // stop flag, and ends with exit code 0.
+  // workflow over this window with the dialog's inventory, update server,
+  // settings and stop flag, and ends with exit code 0.
   static UINT __cdecl launch_installer_proc(LPVOID dialog);
   static UINT __cdecl launch_manual_proc(LPVOID dialog);
 
