@@ -4,8 +4,7 @@
 #include "res/resource.h"
 #include "support/file_exists.h"
 #include "support/path_utils.h"
-
-#include <shellapi.h>
+#include "support/system_libraries.h"
 
 #include <boost/format.hpp>
 
@@ -58,12 +57,14 @@ const wchar_t* installer_verb() { return IsNt6OrLater() ? kVerbRunAs : kVerbOpen
 
 bool ShellOpen(HWND owner, const std::wstring& target, int show) {
   if (target.empty()) return false;
+  const shell32_functions* shell = shell32_library();
+  if (!shell) return false;
   auto result = reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(owner, kVerbOpen, target.c_str(), nullptr, nullptr, show));
+      shell->ShellExecuteW(owner, kVerbOpen, target.c_str(), nullptr, nullptr, show));
   if (result == SE_ERR_ACCESSDENIED) {
     if (!IsNt6OrLater()) return false;
     result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(owner, kVerbRunAs, target.c_str(), nullptr, nullptr, show));
+        shell->ShellExecuteW(owner, kVerbRunAs, target.c_str(), nullptr, nullptr, show));
   }
   return result > kShellSuccessAbove;
 }
@@ -78,6 +79,8 @@ std::wstring BuildInstallerParameters(bool easy_install, const std::wstring& ins
 }
 
 DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters) {
+  const shell32_functions* shell = shell32_library();
+  if (!shell) return installer_start_failed;
   const std::wstring directory = parent_directory(path);
   const std::wstring file = file_name_of(path);
 
@@ -93,7 +96,7 @@ DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters)
   start.lpParameters = parameters.c_str();
   start.lpDirectory = directory.c_str();
   start.nShow = SW_SHOWNORMAL;
-  if (!::ShellExecuteExW(&start) || reinterpret_cast<INT_PTR>(start.hInstApp) <= kShellSuccessAbove) {
+  if (!shell->ShellExecuteExW(&start) || reinterpret_cast<INT_PTR>(start.hInstApp) <= kShellSuccessAbove) {
     const DWORD error = ::GetLastError();
     return error != ERROR_SUCCESS ? error : installer_start_failed;
   }

@@ -64,6 +64,19 @@ const version_functions* version_library() {
   return library.complete ? &library.functions : nullptr;
 }
 
+const shell32_functions* shell32_library() {
+  static const loaded_library<shell32_functions> library = [] {
+    loaded_library<shell32_functions> l;
+    l.module.Reset(load_from_system_folder(L"shell32.dll"));
+    const HMODULE m = l.module.Get();
+    l.complete = l.module.IsValid() &&
+                 resolve(m, "ShellExecuteW", l.functions.ShellExecuteW) &&
+                 resolve(m, "ShellExecuteExW", l.functions.ShellExecuteExW);
+    return l;
+  }();
+  return library.complete ? &library.functions : nullptr;
+}
+
 const wininet_functions* wininet_library() {
   static const loaded_library<wininet_functions> library = [] {
     loaded_library<wininet_functions> l;

@@ -5,8 +5,12 @@
 // loader would look for them in the launcher's own folder first, where a
 // planted copy would run before any of the launcher's code. They are loaded on
 // first use, from the system folder only, and their functions resolved once.
+// The shell is loaded the same way although it is a known DLL: under Wine it
+// brings shlwapi and shcore along and costs the first paint time, and the
+// launcher needs it only once the window is up (installer, manual, pages).
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <wininet.h>
 #include <wincrypt.h>
 #include <wintrust.h>
@@ -21,6 +25,11 @@ struct version_functions {
   decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
   decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
   decltype(&::VerQueryValueW) VerQueryValueW;
+};
+
+struct shell32_functions {
+  decltype(&::ShellExecuteW) ShellExecuteW;
+  decltype(&::ShellExecuteExW) ShellExecuteExW;
 };
 
 struct wininet_functions {
@@ -56,6 +65,7 @@ struct wintrust_functions {
 // the callers then behave as if the call had failed.
 const comctl32_functions* comctl32_library();
 const version_functions* version_library();
+const shell32_functions* shell32_library();
 const wininet_functions* wininet_library();
 const crypt32_functions* crypt32_library();
 // Loads crypt32 from the system folder first, which wintrust imports.
