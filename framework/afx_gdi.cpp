@@ -3,7 +3,12 @@
 #include "framework/afx_app.h"
 
 BOOL CBitmap::LoadBitmap(UINT id) {
-  bitmap_.Reset(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
+  // Kept as the resource's own device-independent bitmap: drawn the same, and
+  // under Wine several times faster both to load and to draw than a copy
+  // converted to the screen's format. The launcher's first paint waits for
+  // sixteen such loads.
+  bitmap_.Reset(static_cast<HBITMAP>(::LoadImageW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id),
+                                                  IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
   return bitmap_.IsValid() ? TRUE : FALSE;
 }
 
