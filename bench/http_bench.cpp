@@ -3,6 +3,8 @@
 //   http_bench bare PORT PATH     a bare loop of 1023-byte InternetReadFile calls
 //                                 with the same session and request settings,
 //                                 discarding the bytes (the fastest those reads go)
+//   http_bench memory PORT PATH   the same loop appending what it reads to a
+//                                 vector, as a client must that keeps the body
 //   http_bench save PORT PATH FILE  the same loop writing what it reads to FILE
 //                                 in 1 MiB blocks: a bare download
 #include "support/system_libraries.h"
@@ -76,7 +78,9 @@ private:
   std::vector<char> block_;
 };
 
-unsigned long long bare_fetch(const std::string& port, const std::string& path, body_sink& sink) {
+// The bare loop; `keep` gets each read's bytes and answers whether to go on.
+template <typename Keep>
+unsigned long long bare_fetch(const std::string& port, const std::string& path, Keep keep) {
   const wininet_functions* w = wininet_library();
   if (!w) return 0;
   internet_handle session(w->InternetOpenA("Velora/6.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -90,17 +94,17 @@ unsigned long long bare_fetch(const std::string& port, const std::string& path, 
   unsigned long long total = 0;
   DWORD read = 0;
   while (w->InternetReadFile(request.Get(), buffer, kReadSize, &read) && read > 0) {
-    if (!sink.write(buffer, read)) return 0;
+    if (!keep(buffer, read)) return 0;
     total += read;
   }
-  return sink.flush() ? total : 0;
+  return total;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: http_bench client|bare PORT PATH | save PORT PATH FILE\n");
+    std::fprintf(stderr, "usage: http_bench client|bare|memory PORT PATH | save PORT PATH FILE\n");
     return 2;
   }
   const std::wstring mode = argv[1];
@@ -127,6 +131,13 @@ int wmain(int argc, wchar_t** argv) {
     bytes = body.size();
     std::printf("capacity: %zu\n", body.capacity());
     std::printf("headers: %s\n", headers.c_str());
+  } else if (mode == L"memory") {
+    std::vector<char> body;
+    bytes = bare_fetch(port, path, [&body](const char* data, DWORD size) {
+      body.insert(body.end(), data, data + size);
+      return true;
+    });
+    if (bytes != body.size()) bytes = 0;
   } else {
     const bool save = mode == L"save";
     if (save && argc < 5) {
@@ -138,7 +149,9 @@ int wmain(int argc, wchar_t** argv) {
       std::fprintf(stderr, "cannot create the file (%lu)\n", ::GetLastError());
       return 1;
     }
-    bytes = bare_fetch(port, path, sink);
+    bytes = bare_fetch(port, path,
+                       [&sink](const char* data, DWORD size) { return sink.write(data, size); });
+    if (!sink.flush()) bytes = 0;
   }
   const double elapsed = seconds_since(start);
 
