@@ -25,6 +25,7 @@ namespace {
 const wchar_t kLauncherName[] = L"vl6Launcher.exe";
 const wchar_t kPlainLoaderName[] = L"plain_dll_loader.exe";
 const wchar_t kSignatureProbeName[] = L"signature_probe.exe";
+const wchar_t kShellProbeName[] = L"shell_probe.exe";
 const wchar_t kDialogClass[] = LAUNCHER_WINDOW_CLASS_W;
 const wchar_t kButtonClass[] = L"Button";
 constexpr int kMessageBoxTextId = 0xFFFF;
@@ -174,12 +175,19 @@ protected:
   std::wstring launcher_;
 };
 
-TEST_F(DllPlanting, WininetAndComctl32BesideTheLauncherAreNotLoaded) {
+// The shell and the shlwapi it imports are known DLLs on Windows, but not to
+// Wine's loader, and a launcher that imported them would load them from its
+// own folder there (and fail to start on these copies, which export nothing).
+TEST_F(DllPlanting, WininetComctl32AndTheShellBesideTheLauncherAreNotLoaded) {
   log_switch_files switches(true, false);
   const std::wstring wininet = plant("VELORA_LOAD_MARKER_DLL", L"wininet.dll");
   const std::wstring comctl32 = plant("VELORA_LOAD_MARKER_DLL", L"comctl32.dll");
-  scoped_native_first launcher_order(kLauncherName, {L"wininet", L"comctl32"});
-  scoped_native_first plain_order(kPlainLoaderName, {L"wininet", L"comctl32"});
+  const std::wstring shell32 = plant("VELORA_LOAD_MARKER_DLL", L"shell32.dll");
+  const std::wstring shlwapi = plant("VELORA_LOAD_MARKER_DLL", L"shlwapi.dll");
+  const std::initializer_list<const wchar_t*> planted = {L"wininet", L"comctl32", L"shell32",
+                                                         L"shlwapi"};
+  scoped_native_first launcher_order(kLauncherName, planted);
+  scoped_native_first plain_order(kPlainLoaderName, planted);
   ASSERT_TRUE(launcher_order.applied() && plain_order.applied());
 
   {
@@ -191,14 +199,43 @@ TEST_F(DllPlanting, WininetAndComctl32BesideTheLauncherAreNotLoaded) {
     ASSERT_TRUE(launcher.wait(kExitTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
   }
-  EXPECT_FALSE(was_loaded(wininet));
-  EXPECT_FALSE(was_loaded(comctl32));
+  for (const std::wstring& dll : {wininet, comctl32, shell32, shlwapi}) {
+    EXPECT_FALSE(was_loaded(dll)) << dll;
+  }
   EXPECT_NE(read_file(folder_.path() + L"system.log").find(kStartLine), std::string::npos);
 
   // The same files under the same load order do load into a program that asks
   // for them by plain name without restricting its search path: what kept
   // them out of the launcher is the launcher's own doing, not the bench's.
-  expect_plain_loader_loads({wininet, comctl32}, L"wininet.dll comctl32.dll");
+  expect_plain_loader_loads({wininet, comctl32, shell32, shlwapi},
+                            L"wininet.dll comctl32.dll shell32.dll shlwapi.dll");
+}
+
+// The shell calls of the workflows load shell32 when they first run, from the
+// system folder only, and shell32 brings its own shlwapi from there: copies
+// beside the program never run, and the program is opened and started all the
+// same.
+TEST_F(DllPlanting, TheShellBesideItsFirstUseIsNotLoaded) {
+  const std::wstring shell32 = plant("VELORA_LOAD_MARKER_DLL", L"shell32.dll");
+  const std::wstring shlwapi = plant("VELORA_LOAD_MARKER_DLL", L"shlwapi.dll");
+  scoped_native_first probe_order(kShellProbeName, {L"shell32", L"shlwapi"});
+  scoped_native_first plain_order(kPlainLoaderName, {L"shell32", L"shlwapi"});
+  ASSERT_TRUE(probe_order.applied() && plain_order.applied());
+
+  // The program started is the plain loader with nothing to load: it ends
+  // with 0 at once.
+  const std::wstring probe = folder_.path() + kShellProbeName;
+  ASSERT_TRUE(copy_file(path_from_environment("VELORA_SHELL_PROBE"), probe));
+  const std::wstring started = folder_.path() + kPlainLoaderName;
+  ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), started));
+  owned_process shell(probe, L"\"" + started + L"\"");
+  DWORD code = kNotEnded;
+  ASSERT_TRUE(shell.wait(kExitTimeoutMs, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(was_loaded(shell32));
+  EXPECT_FALSE(was_loaded(shlwapi));
+
+  expect_plain_loader_loads({shell32, shlwapi}, L"shell32.dll shlwapi.dll");
 }
 
 // The publisher check loads wintrust and crypt32 when it first runs, from the
