@@ -33,103 +33,91 @@ struct loaded_library {
   afx_module_handle module;
   Table functions{};
   bool complete = false;
+
+  const Table* table() const { return complete ? &functions : nullptr; }
 };
+
+// Loads `name` from the system folder; `resolve_all` fills the table from the
+// module and answers whether every function was found.
+template <typename Table, typename ResolveAll>
+loaded_library<Table> load_library(const wchar_t* name, ResolveAll resolve_all) {
+  loaded_library<Table> library;
+  library.module.Reset(load_from_system_folder(name));
+  library.complete =
+      library.module.IsValid() && resolve_all(library.module.Get(), library.functions);
+  return library;
+}
 
 }  // namespace
 
 const comctl32_functions* comctl32_library() {
-  static const loaded_library<comctl32_functions> library = [] {
-    loaded_library<comctl32_functions> l;
-    l.module.Reset(load_from_system_folder(L"comctl32.dll"));
-    const HMODULE m = l.module.Get();
-    l.complete = l.module.IsValid() &&
-                 resolve(m, "InitCommonControlsEx", l.functions.InitCommonControlsEx) &&
-                 resolve(m, "_TrackMouseEvent", l.functions._TrackMouseEvent);
-    return l;
-  }();
-  return library.complete ? &library.functions : nullptr;
+  static const auto library =
+      load_library<comctl32_functions>(L"comctl32.dll", [](HMODULE m, comctl32_functions& f) {
+        return resolve(m, "InitCommonControlsEx", f.InitCommonControlsEx) &&
+               resolve(m, "_TrackMouseEvent", f._TrackMouseEvent);
+      });
+  return library.table();
 }
 
 const version_functions* version_library() {
-  static const loaded_library<version_functions> library = [] {
-    loaded_library<version_functions> l;
-    l.module.Reset(load_from_system_folder(L"version.dll"));
-    const HMODULE m = l.module.Get();
-    l.complete = l.module.IsValid() &&
-                 resolve(m, "GetFileVersionInfoSizeW", l.functions.GetFileVersionInfoSizeW) &&
-                 resolve(m, "GetFileVersionInfoW", l.functions.GetFileVersionInfoW) &&
-                 resolve(m, "VerQueryValueW", l.functions.VerQueryValueW);
-    return l;
-  }();
-  return library.complete ? &library.functions : nullptr;
+  static const auto library =
+      load_library<version_functions>(L"version.dll", [](HMODULE m, version_functions& f) {
+        return resolve(m, "GetFileVersionInfoSizeW", f.GetFileVersionInfoSizeW) &&
+               resolve(m, "GetFileVersionInfoW", f.GetFileVersionInfoW) &&
+               resolve(m, "VerQueryValueW", f.VerQueryValueW);
+      });
+  return library.table();
 }
 
 const shell32_functions* shell32_library() {
-  static const loaded_library<shell32_functions> library = [] {
-    loaded_library<shell32_functions> l;
-    l.module.Reset(load_from_system_folder(L"shell32.dll"));
-    const HMODULE m = l.module.Get();
-    l.complete = l.module.IsValid() &&
-                 resolve(m, "ShellExecuteW", l.functions.ShellExecuteW) &&
-                 resolve(m, "ShellExecuteExW", l.functions.ShellExecuteExW);
-    return l;
-  }();
-  return library.complete ? &library.functions : nullptr;
+  static const auto library =
+      load_library<shell32_functions>(L"shell32.dll", [](HMODULE m, shell32_functions& f) {
+        return resolve(m, "ShellExecuteW", f.ShellExecuteW) &&
+               resolve(m, "ShellExecuteExW", f.ShellExecuteExW);
+      });
+  return library.table();
 }
 
 const wininet_functions* wininet_library() {
-  static const loaded_library<wininet_functions> library = [] {
-    loaded_library<wininet_functions> l;
-    l.module.Reset(load_from_system_folder(L"wininet.dll"));
-    const HMODULE m = l.module.Get();
-    wininet_functions& f = l.functions;
-    l.complete = l.module.IsValid() &&
-                 resolve(m, "InternetSetOptionW", f.InternetSetOptionW) &&
-                 resolve(m, "InternetOpenA", f.InternetOpenA) &&
-                 resolve(m, "InternetSetOptionA", f.InternetSetOptionA) &&
-                 resolve(m, "InternetConnectA", f.InternetConnectA) &&
-                 resolve(m, "HttpOpenRequestA", f.HttpOpenRequestA) &&
-                 resolve(m, "InternetQueryOptionW", f.InternetQueryOptionW) &&
-                 resolve(m, "HttpSendRequestA", f.HttpSendRequestA) &&
-                 resolve(m, "InternetErrorDlg", f.InternetErrorDlg) &&
-                 resolve(m, "HttpQueryInfoA", f.HttpQueryInfoA) &&
-                 resolve(m, "InternetQueryOptionA", f.InternetQueryOptionA) &&
-                 resolve(m, "InternetReadFile", f.InternetReadFile) &&
-                 resolve(m, "InternetCloseHandle", f.InternetCloseHandle);
-    return l;
-  }();
-  return library.complete ? &library.functions : nullptr;
+  static const auto library =
+      load_library<wininet_functions>(L"wininet.dll", [](HMODULE m, wininet_functions& f) {
+        return resolve(m, "InternetSetOptionW", f.InternetSetOptionW) &&
+               resolve(m, "InternetOpenA", f.InternetOpenA) &&
+               resolve(m, "InternetSetOptionA", f.InternetSetOptionA) &&
+               resolve(m, "InternetConnectA", f.InternetConnectA) &&
+               resolve(m, "HttpOpenRequestA", f.HttpOpenRequestA) &&
+               resolve(m, "InternetQueryOptionW", f.InternetQueryOptionW) &&
+               resolve(m, "HttpSendRequestA", f.HttpSendRequestA) &&
+               resolve(m, "InternetErrorDlg", f.InternetErrorDlg) &&
+               resolve(m, "HttpQueryInfoA", f.HttpQueryInfoA) &&
+               resolve(m, "InternetQueryOptionA", f.InternetQueryOptionA) &&
+               resolve(m, "InternetReadFile", f.InternetReadFile) &&
+               resolve(m, "InternetCloseHandle", f.InternetCloseHandle);
+      });
+  return library.table();
 }
 
 const crypt32_functions* crypt32_library() {
-  static const loaded_library<crypt32_functions> library = [] {
-    loaded_library<crypt32_functions> l;
-    l.module.Reset(load_from_system_folder(L"crypt32.dll"));
-    const HMODULE m = l.module.Get();
-    crypt32_functions& f = l.functions;
-    l.complete = l.module.IsValid() &&
-                 resolve(m, "CertGetCertificateChain", f.CertGetCertificateChain) &&
-                 resolve(m, "CertVerifyCertificateChainPolicy", f.CertVerifyCertificateChainPolicy) &&
-                 resolve(m, "CertFreeCertificateChain", f.CertFreeCertificateChain) &&
-                 resolve(m, "CertGetNameStringW", f.CertGetNameStringW);
-    return l;
-  }();
-  return library.complete ? &library.functions : nullptr;
+  static const auto library =
+      load_library<crypt32_functions>(L"crypt32.dll", [](HMODULE m, crypt32_functions& f) {
+        return resolve(m, "CertGetCertificateChain", f.CertGetCertificateChain) &&
+               resolve(m, "CertVerifyCertificateChainPolicy", f.CertVerifyCertificateChainPolicy) &&
+               resolve(m, "CertFreeCertificateChain", f.CertFreeCertificateChain) &&
+               resolve(m, "CertGetNameStringW", f.CertGetNameStringW);
+      });
+  return library.table();
 }
 
 const wintrust_functions* wintrust_library() {
-  static const loaded_library<wintrust_functions> library = [] {
-    loaded_library<wintrust_functions> l;
+  static const auto library = [] {
     // wintrust's own import of crypt32 then finds the copy already loaded.
-    if (!crypt32_library()) return l;
-    l.module.Reset(load_from_system_folder(L"wintrust.dll"));
-    const HMODULE m = l.module.Get();
-    wintrust_functions& f = l.functions;
-    l.complete = l.module.IsValid() && resolve(m, "WinVerifyTrust", f.WinVerifyTrust) &&
-                 resolve(m, "WTHelperProvDataFromStateData", f.WTHelperProvDataFromStateData) &&
-                 resolve(m, "WTHelperGetProvSignerFromChain", f.WTHelperGetProvSignerFromChain) &&
-                 resolve(m, "WTHelperGetProvCertFromChain", f.WTHelperGetProvCertFromChain);
-    return l;
+    if (!crypt32_library()) return loaded_library<wintrust_functions>{};
+    return load_library<wintrust_functions>(L"wintrust.dll", [](HMODULE m, wintrust_functions& f) {
+      return resolve(m, "WinVerifyTrust", f.WinVerifyTrust) &&
+             resolve(m, "WTHelperProvDataFromStateData", f.WTHelperProvDataFromStateData) &&
+             resolve(m, "WTHelperGetProvSignerFromChain", f.WTHelperGetProvSignerFromChain) &&
+             resolve(m, "WTHelperGetProvCertFromChain", f.WTHelperGetProvCertFromChain);
+    });
   }();
-  return library.complete ? &library.functions : nullptr;
+  return library.table();
 }

@@ -159,16 +159,55 @@ protected:
   // Whether the planted copy's own code ran in some process.
   static bool was_loaded(const std::wstring& dll) { return file_exists(dll + kLoadMarkerSuffix); }
 
-  // The planted `dlls` do run in a program that loads `names` by plain name
-  // without restricting its search path, under the same load order.
-  void expect_plain_loader_loads(std::initializer_list<std::wstring> dlls, const wchar_t* names) {
+  // Copies of the load marker planted as system DLLs (names without ".dll"),
+  // with Wine's load order "native first" for them in `program` and in the
+  // plain loader while the object lives.
+  class planted_markers {
+  public:
+    planted_markers(DllPlanting& test, const wchar_t* program,
+                    std::initializer_list<const wchar_t*> dlls)
+        : program_order_(program, dlls), plain_order_(kPlainLoaderName, dlls) {
+      for (const wchar_t* dll : dlls) {
+        const std::wstring file = std::wstring(dll) + L".dll";
+        paths_.push_back(test.plant("VELORA_LOAD_MARKER_DLL", file.c_str()));
+        file_names_ += (file_names_.empty() ? L"" : L" ") + file;
+      }
+    }
+
+    bool applied() const { return program_order_.applied() && plain_order_.applied(); }
+    const std::vector<std::wstring>& paths() const { return paths_; }
+    // "wininet.dll comctl32.dll": the plain loader's command line for them.
+    const std::wstring& file_names() const { return file_names_; }
+
+  private:
+    scoped_native_first program_order_;
+    scoped_native_first plain_order_;
+    std::vector<std::wstring> paths_;
+    std::wstring file_names_;
+  };
+
+  static void expect_none_loaded(const planted_markers& planted) {
+    for (const std::wstring& dll : planted.paths()) EXPECT_FALSE(was_loaded(dll)) << dll;
+  }
+
+  // The same files under the same load order do load into a program that asks
+  // for them by plain name without restricting its search path: what kept
+  // them out of the program under test is that program's own doing, not the
+  // bench's.
+  void expect_plain_loader_loads(const planted_markers& planted) {
     const std::wstring loader = folder_.path() + kPlainLoaderName;
     ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), loader));
-    owned_process plain(loader, names);
-    DWORD failures = kNotEnded;
-    ASSERT_TRUE(plain.wait(kExitTimeoutMs, &failures));
-    EXPECT_EQ(failures, 0u);
-    for (const std::wstring& dll : dlls) EXPECT_TRUE(was_loaded(dll)) << dll;
+    EXPECT_EQ(exit_code_of(loader, planted.file_names()), 0u) << "DLLs it could not load";
+    for (const std::wstring& dll : planted.paths()) EXPECT_TRUE(was_loaded(dll)) << dll;
+  }
+
+  // Runs `program` with `arguments` until it ends; its exit code, or
+  // kNotEnded when it did not end in time.
+  static DWORD exit_code_of(const std::wstring& program, const std::wstring& arguments) {
+    owned_process process(program, arguments);
+    DWORD code = kNotEnded;
+    EXPECT_TRUE(process.wait(kExitTimeoutMs, &code)) << program;
+    return code;
   }
 
   temp_folder folder_{L"dll-planting"};
@@ -180,15 +219,9 @@ protected:
 // own folder there (and fail to start on these copies, which export nothing).
 TEST_F(DllPlanting, WininetComctl32AndTheShellBesideTheLauncherAreNotLoaded) {
   log_switch_files switches(true, false);
-  const std::wstring wininet = plant("VELORA_LOAD_MARKER_DLL", L"wininet.dll");
-  const std::wstring comctl32 = plant("VELORA_LOAD_MARKER_DLL", L"comctl32.dll");
-  const std::wstring shell32 = plant("VELORA_LOAD_MARKER_DLL", L"shell32.dll");
-  const std::wstring shlwapi = plant("VELORA_LOAD_MARKER_DLL", L"shlwapi.dll");
-  const std::initializer_list<const wchar_t*> planted = {L"wininet", L"comctl32", L"shell32",
-                                                         L"shlwapi"};
-  scoped_native_first launcher_order(kLauncherName, planted);
-  scoped_native_first plain_order(kPlainLoaderName, planted);
-  ASSERT_TRUE(launcher_order.applied() && plain_order.applied());
+  const planted_markers planted(*this, kLauncherName,
+                                {L"wininet", L"comctl32", L"shell32", L"shlwapi"});
+  ASSERT_TRUE(planted.applied());
 
   {
     owned_process launcher(launcher_, L"");
@@ -199,16 +232,9 @@ TEST_F(DllPlanting, WininetComctl32AndTheShellBesideTheLauncherAreNotLoaded) {
     ASSERT_TRUE(launcher.wait(kExitTimeoutMs, &code));
     EXPECT_EQ(code, 0u);
   }
-  for (const std::wstring& dll : {wininet, comctl32, shell32, shlwapi}) {
-    EXPECT_FALSE(was_loaded(dll)) << dll;
-  }
+  expect_none_loaded(planted);
   EXPECT_NE(read_file(folder_.path() + L"system.log").find(kStartLine), std::string::npos);
-
-  // The same files under the same load order do load into a program that asks
-  // for them by plain name without restricting its search path: what kept
-  // them out of the launcher is the launcher's own doing, not the bench's.
-  expect_plain_loader_loads({wininet, comctl32, shell32, shlwapi},
-                            L"wininet.dll comctl32.dll shell32.dll shlwapi.dll");
+  expect_plain_loader_loads(planted);
 }
 
 // The shell calls of the workflows load shell32 when they first run, from the
@@ -216,54 +242,34 @@ TEST_F(DllPlanting, WininetComctl32AndTheShellBesideTheLauncherAreNotLoaded) {
 // beside the program never run, and the program is opened and started all the
 // same.
 TEST_F(DllPlanting, TheShellBesideItsFirstUseIsNotLoaded) {
-  const std::wstring shell32 = plant("VELORA_LOAD_MARKER_DLL", L"shell32.dll");
-  const std::wstring shlwapi = plant("VELORA_LOAD_MARKER_DLL", L"shlwapi.dll");
-  scoped_native_first probe_order(kShellProbeName, {L"shell32", L"shlwapi"});
-  scoped_native_first plain_order(kPlainLoaderName, {L"shell32", L"shlwapi"});
-  ASSERT_TRUE(probe_order.applied() && plain_order.applied());
+  const planted_markers planted(*this, kShellProbeName, {L"shell32", L"shlwapi"});
+  ASSERT_TRUE(planted.applied());
 
   // The program started is the plain loader with nothing to load: it ends
   // with 0 at once.
-  const std::wstring probe = folder_.path() + kShellProbeName;
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_SHELL_PROBE"), probe));
-  const std::wstring started = folder_.path() + kPlainLoaderName;
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_PLAIN_DLL_LOADER"), started));
-  owned_process shell(probe, L"\"" + started + L"\"");
-  DWORD code = kNotEnded;
-  ASSERT_TRUE(shell.wait(kExitTimeoutMs, &code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(was_loaded(shell32));
-  EXPECT_FALSE(was_loaded(shlwapi));
-
-  expect_plain_loader_loads({shell32, shlwapi}, L"shell32.dll shlwapi.dll");
+  const std::wstring probe = plant("VELORA_SHELL_PROBE", kShellProbeName);
+  const std::wstring started = plant("VELORA_PLAIN_DLL_LOADER", kPlainLoaderName);
+  EXPECT_EQ(exit_code_of(probe, L"\"" + started + L"\""), 0u);
+  expect_none_loaded(planted);
+  expect_plain_loader_loads(planted);
 }
 
 // The publisher check loads wintrust and crypt32 when it first runs, from the
 // system folder only: copies beside the program never run, and the check
 // still tells the vendor's installer from an unsigned one.
 TEST_F(DllPlanting, WintrustAndCrypt32BesideTheCheckAreNotLoaded) {
-  const std::wstring wintrust = plant("VELORA_LOAD_MARKER_DLL", L"wintrust.dll");
-  const std::wstring crypt32 = plant("VELORA_LOAD_MARKER_DLL", L"crypt32.dll");
-  scoped_native_first probe_order(kSignatureProbeName, {L"wintrust", L"crypt32"});
-  scoped_native_first plain_order(kPlainLoaderName, {L"wintrust", L"crypt32"});
-  ASSERT_TRUE(probe_order.applied() && plain_order.applied());
+  const planted_markers planted(*this, kSignatureProbeName, {L"wintrust", L"crypt32"});
+  ASSERT_TRUE(planted.applied());
 
-  const std::wstring probe = folder_.path() + kSignatureProbeName;
-  ASSERT_TRUE(copy_file(path_from_environment("VELORA_SIGNATURE_PROBE"), probe));
+  const std::wstring probe = plant("VELORA_SIGNATURE_PROBE", kSignatureProbeName);
   const std::wstring standins = path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\";
   const std::wstring publisher = L"\"" + std::wstring(VELORA_PUBLISHER) + L"\"";
   for (const auto& [file, expected] : {std::pair<std::wstring, DWORD>{standins + L"setup64.exe", 0},
                                        {standins + L"unsigned\\setup64.exe", 1}}) {
-    owned_process check(probe, L"\"" + file + L"\" " + publisher);
-    DWORD code = kNotEnded;
-    ASSERT_TRUE(check.wait(kExitTimeoutMs, &code));
-    EXPECT_EQ(code, expected) << file;
+    EXPECT_EQ(exit_code_of(probe, L"\"" + file + L"\" " + publisher), expected) << file;
   }
-  EXPECT_FALSE(was_loaded(wintrust));
-  EXPECT_FALSE(was_loaded(crypt32));
-
-  // A program that asks by plain name does load them.
-  expect_plain_loader_loads({wintrust, crypt32}, L"wintrust.dll crypt32.dll");
+  expect_none_loaded(planted);
+  expect_plain_loader_loads(planted);
 }
 
 struct load_order_case {
