@@ -144,9 +144,9 @@ bool CInstallerDownloader::ParseManifest(const std::vector<char>& body, bool sys
   if (values.new_major_released) new_major_released = true;
   take(new_major_version, values.new_major_version);
   take(new_major_url, values.new_major_url);
-  take(latest_md5, values.latest_md5);
-  take(latest_url, values.latest_url);
-  take(latest_manual_md5, values.latest_manual_md5);
-  take(latest_manual_url, values.latest_manual_url);
+  take(latest_md5, values.installer.md5);
+  take(latest_url, values.installer.url);
+  take(latest_manual_md5, values.manual.md5);
+  take(latest_manual_url, values.manual.url);
   return values.accepted;
 }

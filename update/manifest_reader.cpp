@@ -47,14 +47,12 @@ manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bi
           break;
         case manifest_url_field:
           if (installer) {
-            values.latest_md5 = widen(md5);
-            values.latest_url = widen(field);
+            values.installer = {widen(md5), widen(field)};
             values.accepted = true;
           } else if (newer_generation) {
             values.new_major_url = widen(field);
           } else if (manual) {
-            values.latest_manual_md5 = widen(md5);
-            values.latest_manual_url = widen(field);
+            values.manual = {widen(md5), widen(field)};
           }
           break;
       }

@@ -6,17 +6,21 @@
 #include <string>
 #include <vector>
 
+// A file the manifest names: its MD5 text and URL, as written.
+struct manifest_file {
+  std::wstring md5;
+  std::wstring url;
+};
+
 // What one manifest gives one kind of system. A later line of a kind replaces
 // an earlier one; a value no accepted line gave stays empty.
 struct manifest_values {
   bool accepted = false;            // an installer or a newer-generation line was accepted
   bool new_major_released = false;  // a generation newer than 6 is announced
-  std::wstring new_major_version;
+  std::wstring new_major_version;   // and where to read about it
   std::wstring new_major_url;
-  std::wstring latest_md5;          // the newest installer for that system
-  std::wstring latest_url;
-  std::wstring latest_manual_md5;   // the newest manual
-  std::wstring latest_manual_url;
+  manifest_file installer;          // the newest installer for that system
+  manifest_file manual;             // the newest manual
 };
 
 // Reads `body` for a 64-bit or a 32-bit system. The first line is the header,

@@ -31,8 +31,8 @@ line_take what_the_launcher_takes(const std::string& line, bool system_is_64bit)
   const std::string text = kStandInHeader + line;
   const manifest_values values = read_manifest(std::vector<char>(text.begin(), text.end()), system_is_64bit);
   line_take take;
-  take.taken[installer_kind] = !values.latest_url.empty();
-  take.taken[manual_kind] = !values.latest_manual_url.empty();
+  take.taken[installer_kind] = !values.installer.url.empty();
+  take.taken[manual_kind] = !values.manual.url.empty();
   take.taken[new_major_kind] = values.new_major_released;
   return take;
 }
@@ -198,10 +198,10 @@ private:
 void take_values(const std::vector<char>& body, system_outcome& outcome) {
   const manifest_values values = read_manifest(body, outcome.system_is_64bit);
   outcome.parsed = values.accepted;
-  outcome.installer.md5 = values.latest_md5;
-  outcome.installer.url = values.latest_url;
-  outcome.manual.md5 = values.latest_manual_md5;
-  outcome.manual.url = values.latest_manual_url;
+  outcome.installer.md5 = values.installer.md5;
+  outcome.installer.url = values.installer.url;
+  outcome.manual.md5 = values.manual.md5;
+  outcome.manual.url = values.manual.url;
   outcome.new_major_version = values.new_major_version;
   outcome.new_major_url = values.new_major_url;
 }
