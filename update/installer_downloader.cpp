@@ -16,6 +16,8 @@
 #include "update/manifest_reader.h"
 #include "update/update_server.h"
 
+#include <utility>
+
 namespace {
 
 const char kManifestRequestLine[] = "get_data_by_wininet DownloadLtFile";
@@ -121,9 +123,7 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
 }
 
 checked_file CInstallerDownloader::TakeCheckedDownload() {
-  checked_file taken = std::move(checked_download_);
-  checked_download_ = checked_file();
-  return taken;
+  return std::exchange(checked_download_, checked_file());
 }
 
 bool CInstallerDownloader::CreateDirectoryTree(const std::wstring& path) {
