@@ -79,3 +79,13 @@ struct afx_module_handle_traits {
   static void close(HMODULE h) noexcept { ::FreeLibrary(h); }
 };
 using afx_module_handle = afx_scoped_handle<afx_module_handle_traits>;
+
+// Memory the system allocated for the caller with LocalAlloc (security
+// descriptors, SID texts).
+struct afx_local_memory_traits {
+  using handle_type = HLOCAL;
+  static HLOCAL null() noexcept { return nullptr; }
+  static bool is_valid(HLOCAL h) noexcept { return h != nullptr; }
+  static void close(HLOCAL h) noexcept { ::LocalFree(h); }
+};
+using afx_local_memory = afx_scoped_handle<afx_local_memory_traits>;

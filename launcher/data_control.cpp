@@ -28,6 +28,14 @@ std::wstring cached_installer() {
   return normalize_path(Is64BitOS() ? kCachedInstaller64 : kCachedInstaller32);
 }
 
+// A cached file counts only when it lies in the held cache folder itself,
+// reached by no link: then its name cannot be made to lead elsewhere.
+verified_installer held_in(const private_folder& folder, const std::wstring& path) {
+  verified_installer installer(path);
+  if (!folder.Contains(installer.FinalPath())) return verified_installer();
+  return installer;
+}
+
 std::wstring bundled(const wchar_t* relative) { return normalize_path(launcher_directory() + relative); }
 
 }  // namespace
@@ -41,8 +49,13 @@ CDataControl::~CDataControl() = default;
 
 void CDataControl::ClearInstallerInfo() {
   installer_info = ::installer_info();
+  ReleaseInstallers();
+}
+
+void CDataControl::ReleaseInstallers() {
   installer_at_hand_ = verified_installer();
   downloaded_installer_ = verified_installer();
+  cache_folder_ = private_folder();
 }
 
 void CDataControl::ClearManualInfo() { manual_info = ::manual_info(); }
@@ -53,21 +66,28 @@ void CDataControl::SearchLocalInstaller(const stop_flag* stop) {
 
   // A cached download wins over the installer beside the launcher.
   std::wstring candidate = cached_installer();
-  if (path_exists(candidate)) {
+  cache_folder_ = private_folder(parent_directory(candidate), private_folder::existing_only);
+  if (cache_folder_.IsHeld() && path_exists(candidate)) {
     installer_info.location = installer_info::location_temp_cache;
+    installer_at_hand_ = held_in(cache_folder_, candidate);
   } else {
     candidate = bundled(Is64BitOS() ? kBundledInstaller64 : kBundledInstaller32);
     if (!path_exists(candidate)) return;
     installer_info.location = installer_info::location_beside_launcher;
+    installer_at_hand_ = verified_installer(candidate);
   }
   installer_info.installer_path = candidate;
-  installer_at_hand_ = verified_installer(candidate);
   installer_info.installer_md5 = installer_at_hand_.Md5();
 }
 
 void CDataControl::SetDownloadPath(const stop_flag* stop) {
   if (stop_requested(stop)) return;
-  installer_info.download_path = cached_installer();
+  const std::wstring destination = cached_installer();
+  if (!cache_folder_.IsHeld()) {
+    cache_folder_ = private_folder(parent_directory(destination), private_folder::make_if_missing);
+  }
+  if (!cache_folder_.IsHeld()) return;
+  installer_info.download_path = destination;
   if (installer_at_hand_.Path() == installer_info.download_path) installer_at_hand_.Release();
 }
 
@@ -76,7 +96,7 @@ void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
   installer_info.downloaded_md5.clear();
   const std::wstring& path = installer_info.download_path;
   if (!path.empty() && path_exists(path)) {
-    downloaded_installer_ = verified_installer(path);
+    downloaded_installer_ = held_in(cache_folder_, path);
     installer_info.downloaded_md5 = downloaded_installer_.Md5();
   }
 }

@@ -4,6 +4,7 @@
 // workflows copy from the update server's manifest, and where a download goes.
 #include "framework/afx_worker.h"
 #include "launcher/verified_installer.h"
+#include "support/private_folder.h"
 #include "support/windows_facts.h"
 
 #include <cstdint>
@@ -49,10 +50,15 @@ public:
 
   // The installer for this system: first in "%temp%\vlr6setup\", then in the
   // "vlr6setup" folder beside the launcher. The installer found is held (see
-  // verified_installer) before its MD5 text is taken.
+  // verified_installer) before its MD5 text is taken. The cache counts only
+  // as the launcher's own folder (private_folder), held from here on: a
+  // linked cache is no cache, and one of another account is not looked into.
   void SearchLocalInstaller(const stop_flag* stop);
-  // Names the temporary-folder cache file a download goes to. A cached
-  // installer found there is let go of: the download is to replace it.
+  // Names the temporary-folder cache file a download goes to, making the
+  // cache folder when it is missing and holding it. A cached installer found
+  // there is let go of: the download is to replace it. A cache folder that
+  // cannot be the launcher's own leaves download_path empty: nothing can be
+  // downloaded, as with a cache that cannot be written.
   void SetDownloadPath(const stop_flag* stop);
   // The MD5 text of the file at download_path, held before it is taken.
   void InspectDownloadedInstaller(const stop_flag* stop);
@@ -62,6 +68,9 @@ public:
   verified_installer& DownloadedInstaller() { return downloaded_installer_; }
   // Whether either installer is held now.
   bool HoldsInstaller() const { return installer_at_hand_.IsHeld() || downloaded_installer_.IsHeld(); }
+  // Lets go of both installers and of the cache folder: a run has ended, its
+  // installer started or not.
+  void ReleaseInstallers();
   // The PDF manual beside the launcher.
   void SearchLocalManual(const stop_flag* stop);
 
@@ -72,4 +81,5 @@ private:
   // Written only by the install workflow, like installer_info.
   verified_installer installer_at_hand_;
   verified_installer downloaded_installer_;
+  private_folder cache_folder_;
 };

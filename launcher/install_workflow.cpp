@@ -40,8 +40,10 @@ void install(install_run& run, CInstallerDownloader& downloader) {
 
   if (ConfirmNewMajorVersion(info, window)) return;
 
+  // The MD5 texts compared are those of the held files themselves; the
+  // record's copies are for whoever reads it.
   if (info.location != installer_info::location_none &&
-      (info.latest_md5.empty() || same_md5_text(info.installer_md5, info.latest_md5))) {
+      (info.latest_md5.empty() || same_md5_text(run.data.InstallerAtHand().Md5(), info.latest_md5))) {
     RunLocalInstaller(info, run.data.InstallerAtHand(), run.settings, window);
     return;
   }
@@ -62,7 +64,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
   run.data.InspectDownloadedInstaller(&run.stop);
   run.data.DownloadedInstaller().TakeOverCheck(downloader.TakeCheckedDownload());
-  if (!same_md5_text(info.downloaded_md5, info.latest_md5)) {
+  if (!same_md5_text(run.data.DownloadedInstaller().Md5(), info.latest_md5)) {
     window.hide_wait_text();
     if (!stopped(run)) FallBackToLocalInstaller(run.data, run.settings, window);
     return;
@@ -73,17 +75,15 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   if (!stopped(run)) RunDownloadedInstaller(info, run.data.DownloadedInstaller(), run.settings, window);
 }
 
-// The installers a run holds, let go of when the run ends however it ends:
-// the installer has been started (or not), and nobody needs them held then.
+// The installers a run holds, and the cache folder, let go of when the run
+// ends however it ends: the installer has been started (or not), and nobody
+// needs them held then.
 class installers_held_for_run {
 public:
   explicit installers_held_for_run(CDataControl& data) : data_(data) {}
   installers_held_for_run(const installers_held_for_run&) = delete;
   installers_held_for_run& operator=(const installers_held_for_run&) = delete;
-  ~installers_held_for_run() {
-    data_.InstallerAtHand() = verified_installer();
-    data_.DownloadedInstaller() = verified_installer();
-  }
+  ~installers_held_for_run() { data_.ReleaseInstallers(); }
 
 private:
   CDataControl& data_;
@@ -123,10 +123,11 @@ void FallBackToLocalInstaller(CDataControl& data, const installer_settings& sett
     case installer_info::location_none:
       window.message_box(IDS_DOWNLOAD_FAILED_CANNOT_INSTALL, MB_OK | MB_ICONERROR);
       return;
-    case installer_info::location_temp_cache:
+    case installer_info::location_temp_cache: {
       // A cached installer is used only when it is the one the manifest names.
       // One whose digest could not be taken never counts as that one.
-      if (!info.installer_md5.empty() && same_md5_text(info.installer_md5, info.latest_md5)) {
+      const std::wstring& cached_md5 = data.InstallerAtHand().Md5();
+      if (!cached_md5.empty() && same_md5_text(cached_md5, info.latest_md5)) {
         RunLocalInstaller(info, data.InstallerAtHand(), settings, window);
       } else if (!info.latest_md5.empty()) {
         window.message_box(IDS_DOWNLOAD_FAILED_CANNOT_INSTALL, MB_OK | MB_ICONERROR);
@@ -135,6 +136,7 @@ void FallBackToLocalInstaller(CDataControl& data, const installer_settings& sett
         data.InstallerAtHand().Delete();
       }
       return;
+    }
     default:
       if (window.message_box(IDS_DOWNLOAD_FAILED_USE_LOCAL, MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
         RunLocalInstaller(info, data.InstallerAtHand(), settings, window);

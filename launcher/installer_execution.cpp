@@ -2,9 +2,11 @@
 
 #include "framework/afx_handle.h"
 #include "res/resource.h"
+#include "support/file_entry.h"
 #include "support/file_exists.h"
 #include "support/path_utils.h"
 #include "support/system_libraries.h"
+#include "support/system_log.h"
 
 #include <boost/format.hpp>
 
@@ -19,6 +21,10 @@ const wchar_t kEasyInstall[] = L" SETUP_EASY_INSTALL=1";
 const wchar_t kChooseFolder[] = L" SETUP_EASY_INSTALL=0";
 // The log lands in the installer's working folder, its own folder.
 const wchar_t kLogOption[] = L" /L*v \".\\instlog.txt\"";
+const wchar_t kLogName[] = L"instlog.txt";
+
+const wchar_t kLogLinkRemovedLine[] = L"installer log %s was a link: the link was removed.";
+const wchar_t kLogLinkKeptLine[] = L"installer log %s is a link that cannot be removed: the installer is not started.";
 
 constexpr DWORD kInstallerWaitMs = 5000;
 constexpr INT_PTR kShellSuccessAbove = 32;
@@ -27,23 +33,49 @@ bool lacks_administrator_rights(DWORD result) {
   return result == ERROR_ACCESS_DENIED || result == ERROR_CANCELLED;
 }
 
-// The publisher's signature is checked on the very file the record names,
-// through the hold that has kept it unchanged since its MD5 text was taken.
-bool may_start(const std::wstring& path, verified_installer& installer, const std::wstring& publisher) {
+// The publisher's signature is checked on the very file that starts, through
+// the hold that has kept it unchanged since its MD5 text was taken.
+bool may_start(verified_installer& installer, const std::wstring& publisher) {
   if (publisher.empty()) return true;
-  return installer.Path() == path && installer.PassesPublisherCheck(publisher);
+  return installer.PassesPublisherCheck(publisher);
 }
 
-void run_installer(const std::wstring& path, verified_installer& installer, bool delete_if_refused,
-                   const std::wstring& parameters, const installer_settings& settings,
-                   workflow_window& window) {
-  if (!may_start(path, installer, settings.publisher)) {
+// The installer, elevated, writes its log by name in its own folder: a link
+// or a second name planted there would have it write over a file someone
+// else chose. Such a name goes; one that cannot go stops the start.
+bool clear_log_name(const std::wstring& folder) {
+  const std::wstring log = folder + kLogName;
+  if (examine_entry(log) != entry_kind::linked) return true;
+  if (remove_entry_itself(log)) {
+    g_system_log.write_w(my_system_log::level_failure, kLogLinkRemovedLine, log.c_str());
+    return true;
+  }
+  g_system_log.write_w(my_system_log::level_failure, kLogLinkKeptLine, log.c_str());
+  return false;
+}
+
+void run_installer(verified_installer& installer, bool delete_if_refused, const std::wstring& parameters,
+                   const installer_settings& settings, workflow_window& window) {
+  if (!may_start(installer, settings.publisher)) {
     // A file that is not there cannot start either way, and a failed start
     // shows nothing; the refusal is in the log.
-    if (!path_exists(path)) return;
+    if (!installer.IsHeld() && !path_exists(installer.Path())) return;
     window.message_box(IDS_INSTALLER_PUBLISHER_UNVERIFIED, MB_OK | MB_ICONERROR);
     // A file in the cache that fails is no use to any later run.
     if (delete_if_refused) installer.Delete();
+    return;
+  }
+  // The shell is given the held file's own name, never a path that could
+  // lead elsewhere by now.
+  const std::wstring path = installer.StartPath();
+  if (path.empty()) {
+    if (!installer.IsHeld() && !path_exists(installer.Path())) return;
+    log_start_refusal(installer.Path(), installer.Signer());
+    window.message_box(IDS_INSTALLER_PUBLISHER_UNVERIFIED, MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (!clear_log_name(parent_directory(path))) {
+    window.message_box(IDS_INSTALLER_PUBLISHER_UNVERIFIED, MB_OK | MB_ICONERROR);
     return;
   }
   if (lacks_administrator_rights(ExecuteInstaller(path, parameters))) {
@@ -82,7 +114,6 @@ DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters)
   const shell32_functions* shell = shell32_library();
   if (!shell) return installer_start_failed;
   const std::wstring directory = parent_directory(path);
-  const std::wstring file = file_name_of(path);
 
   SHELLEXECUTEINFOW start{};
   start.cbSize = sizeof(start);
@@ -92,7 +123,9 @@ DWORD ExecuteInstaller(const std::wstring& path, const std::wstring& parameters)
   start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   start.hwnd = nullptr;
   start.lpVerb = installer_verb();
-  start.lpFile = file.c_str();
+  // The whole path: a bare name would be looked for along the shell's own
+  // search (and its App Paths), not only in the installer's folder.
+  start.lpFile = path.c_str();
   start.lpParameters = parameters.c_str();
   start.lpDirectory = directory.c_str();
   start.nShow = SW_SHOWNORMAL;
@@ -127,7 +160,7 @@ void RunLocalInstaller(const installer_info& info, verified_installer& installer
   if (info.installer_path.empty()) return;
   // An installer beside the launcher may sit on read-only media: no log there.
   const bool cached = info.location == installer_info::location_temp_cache;
-  run_installer(info.installer_path, installer, cached,
+  run_installer(installer, cached,
                 BuildInstallerParameters(info.easy_install, settings.installer_options, cached),
                 settings, window);
 }
@@ -135,7 +168,7 @@ void RunLocalInstaller(const installer_info& info, verified_installer& installer
 void RunDownloadedInstaller(const installer_info& info, verified_installer& installer,
                             const installer_settings& settings, workflow_window& window) {
   if (info.download_path.empty()) return;
-  run_installer(info.download_path, installer, true,
+  run_installer(installer, true,
                 BuildInstallerParameters(info.easy_install, settings.installer_options, true),
                 settings, window);
 }

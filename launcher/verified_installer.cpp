@@ -1,14 +1,17 @@
 #include "launcher/verified_installer.h"
 
-#include "support/file_information.h"
+#include "support/md5.h"
 #include "support/system_log.h"
 
 namespace {
 
-std::wstring md5_text_of(const std::wstring& path) {
-  file_information information;
-  information.Load(path);
-  return information.GetMd5();
+// The digest of the held bytes themselves, read through the hold: the name
+// might lead elsewhere by now, the handle cannot.
+std::wstring md5_text_of(const held_file& file) {
+  unsigned char digest[md5_digest_size];
+  std::string text;
+  if (!md5_file(file.Handle(), digest) || !md5_hex(digest, text)) return std::wstring();
+  return std::wstring(text.begin(), text.end());
 }
 
 const code_signer kNoSigner{};
@@ -20,7 +23,7 @@ const wchar_t kTakenOverLine[] = L"signature taken over: %s signer %s.";
 verified_installer::verified_installer(const std::wstring& path) : hold_(path) {
   // Read while held: nobody can write the file between this digest and the
   // installer's start.
-  if (hold_.IsHeld()) md5_ = md5_text_of(path);
+  if (hold_.IsHeld()) md5_ = md5_text_of(hold_);
 }
 
 bool verified_installer::PassesPublisherCheck(const std::wstring& publisher) {
@@ -39,10 +42,7 @@ void verified_installer::TakeOverCheck(checked_file checked) {
 
 const code_signer& verified_installer::Signer() const { return verdict_ ? verdict_->signer : kNoSigner; }
 
-bool verified_installer::Delete() {
-  Release();
-  return !Path().empty() && ::DeleteFileW(Path().c_str()) != FALSE;
-}
+bool verified_installer::Delete() { return hold_.ReleaseAndDelete(); }
 
 void verified_installer::Release() {
   hold_.Release();

@@ -21,6 +21,12 @@ public:
   verified_installer& operator=(verified_installer&&) = default;
 
   const std::wstring& Path() const { return hold_.Path(); }
+  // The held file as the file system named it when it was found: the path a
+  // start hands to the shell (see StartPath).
+  const std::wstring& FinalPath() const { return hold_.FinalPath(); }
+  // FinalPath() while the held file is still known by it; empty otherwise, and
+  // then nothing may start by any name.
+  std::wstring StartPath() const { return hold_.StillAtFinalPath() ? hold_.FinalPath() : std::wstring(); }
   const std::wstring& Md5() const { return md5_; }
   bool IsHeld() const { return hold_.IsHeld(); }
 
@@ -34,7 +40,8 @@ public:
   // The signer seen by the check (empty before it, or when none was read).
   const code_signer& Signer() const;
 
-  // Lets go of the file and deletes it.
+  // Lets go of the file and deletes it, when its name still leads to the file
+  // held (never through a link put in its place).
   bool Delete();
   // Lets go of the file, which a download is about to replace.
   void Release();

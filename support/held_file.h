@@ -35,7 +35,20 @@ public:
   void Release() { handle_.Close(); }
 
   // The holder moved the file (a movable hold) to `path`.
-  void Moved(const std::wstring& path) { path_ = path; }
+  void Moved(const std::wstring& path);
+
+  // The held file as the file system named it when the hold began (or was
+  // moved): every link and short name on the way resolved (final_path_of).
+  // Empty when it is not held or could not be named.
+  const std::wstring& FinalPath() const { return final_path_; }
+  // True when the held file is still named FinalPath() now: what a start by
+  // that name runs is the file held.
+  bool StillAtFinalPath() const;
+
+  // Lets go of the file and deletes it, provided the name still leads to the
+  // very file that was held, and not through a link: a name that now leads
+  // elsewhere is left alone.
+  bool ReleaseAndDelete();
   // True when both hold the very same file (volume and file index), however
   // it is named now. Since neither hold lets anyone write it, what was read
   // through one is what the other reads.
@@ -53,8 +66,10 @@ private:
 
     bool operator==(const file_identity& other) const;
   };
+  static file_identity identity_of(HANDLE file);
 
   std::wstring path_;
+  std::wstring final_path_;
   afx_file_handle handle_;
   DWORD hold_error_ = ERROR_SUCCESS;
   file_identity identity_;

@@ -243,14 +243,10 @@ bool md5_file(const std::string& path, unsigned char* digest) {
   return md5_file(ansi_to_wide(CP_ACP, path), digest);
 }
 
-bool md5_file(const std::wstring& path, unsigned char* digest) {
-  if (path.empty() || digest == nullptr) return false;
+namespace {
 
-  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file.IsValid()) return false;
-
+// Digests what `file` holds from where its file pointer stands to its end.
+bool digest_open_file(HANDLE file, unsigned char* digest) {
   md5_context context;
   md5_init(&context);
   unsigned char block[file_read_size];
@@ -261,7 +257,7 @@ bool md5_file(const std::wstring& path, unsigned char* digest) {
     DWORD filled = 0;
     while (filled < file_read_size) {
       DWORD got = 0;
-      if (!::ReadFile(file.Get(), block + filled, file_read_size - filled, &got, nullptr)) {
+      if (!::ReadFile(file, block + filled, file_read_size - filled, &got, nullptr)) {
         // The digest of part of a file would name a file that does not
         // exist, and a caller could not tell it from the real one.
         std::memset(&context, 0, sizeof(context));
@@ -278,6 +274,25 @@ bool md5_file(const std::wstring& path, unsigned char* digest) {
 
   md5_final(&context, digest);
   return true;
+}
+
+}  // namespace
+
+bool md5_file(const std::wstring& path, unsigned char* digest) {
+  if (path.empty() || digest == nullptr) return false;
+
+  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.IsValid()) return false;
+  return digest_open_file(file.Get(), digest);
+}
+
+bool md5_file(HANDLE file, unsigned char* digest) {
+  if (file == nullptr || file == INVALID_HANDLE_VALUE || digest == nullptr) return false;
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  return digest_open_file(file, digest);
 }
 
 bool md5_hex(const unsigned char* digest, std::string& text) {

@@ -1,6 +1,8 @@
 #pragma once
 // MD5 (RFC 1321) of files, and the text form the manifest carries: 32
 // lower-case hexadecimal digits, two per digest byte in digest order.
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +31,10 @@ bool md5_file(const std::string& path, unsigned char* digest);
 // The same for a wide path, so that any path that names a file can be
 // digested, whatever the ANSI code page can represent.
 bool md5_file(const std::wstring& path, unsigned char* digest);
+
+// The same for the file open as `file` (with read access), from its first
+// byte, whatever its name leads to now: the bytes of a held file.
+bool md5_file(HANDLE file, unsigned char* digest);
 
 // Two MD5 texts name the same file when they are equal but for the case of
 // the letters A to Z (a manifest may give its digest in capitals).

@@ -169,8 +169,15 @@ const wchar_t* signature_verdict::step_name() const {
     case chain: return L"chain";
     case publisher: return L"publisher";
     case gate_off: return L"gate-off";
+    case location: return L"location";
   }
   return L"?";
+}
+
+void log_start_refusal(const std::wstring& path, const code_signer& signer) {
+  signature_verdict verdict = refused(signature_verdict::location, HRESULT_FROM_WIN32(ERROR_FILE_INVALID), signer);
+  g_system_log.write_w(my_system_log::level_failure, kRefusedLine, path.c_str(), verdict.step_name(),
+                       static_cast<unsigned int>(verdict.result), verdict.signer.describe().c_str());
 }
 
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher) {

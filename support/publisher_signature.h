@@ -29,7 +29,9 @@ struct code_signer {
 struct signature_verdict {
   // Which check decided: the file could not be read, the Authenticode
   // signature, the certificate chain, the publisher's name; or none (passed).
-  enum step_kind { passed, file, signature, chain, publisher, gate_off };
+  // location: the file passed, but is no longer known by the name it had
+  // when it was checked, so no start by any name would surely run it.
+  enum step_kind { passed, file, signature, chain, publisher, gate_off, location };
 
   bool trusted = false;
   step_kind step = file;
@@ -46,6 +48,10 @@ struct signature_verdict {
 // Every refusal is logged at level 5 with the file, the step, the result and
 // the signer seen.
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher);
+
+// Logs, in the check's own words, a start refused after the check because
+// the checked file is no longer where it was found (step "location").
+void log_start_refusal(const std::wstring& path, const code_signer& signer);
 
 // A file that passed or failed the check, still held as it was when checked,
 // so that a later user of the same file can take the verdict over instead of

@@ -1,48 +1,59 @@
 #include "support/staged_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include "framework/afx_handle.h"
+
+#include <algorithm>
 
 namespace {
 
 const wchar_t kStagedSuffix[] = L".tmp";
-const wchar_t kWriteBinary[] = L"wb";
 constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+// The largest piece handed to one WriteFile: its count is a DWORD.
+constexpr size_t kLargestWrite = 1u << 30;
 
-// Closes on scope exit unless the close was already taken (and checked).
-struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using file_stream = std::unique_ptr<std::FILE, file_closer>;
+file_write_result write_file(const std::wstring& path, DWORD disposition, DWORD flags, const void* data,
+                             size_t size) {
+  file_write_result result;
+  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                     FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+  if (!file.IsValid()) {
+    result.failed = file_write_step::open;
+    result.error = ::GetLastError();
+    return result;
+  }
+  const char* next = static_cast<const char*>(data);
+  while (result.written < size) {
+    const DWORD piece = static_cast<DWORD>(std::min(size - result.written, kLargestWrite));
+    DWORD taken = 0;
+    // A write the system takes only in part (a disk or a quota that fills)
+    // reports success with fewer bytes; the next one then says why.
+    if (!::WriteFile(file.Get(), next + result.written, piece, &taken, nullptr) || taken == 0) {
+      result.failed = file_write_step::write;
+      result.error = ::GetLastError();
+      return result;
+    }
+    result.written += taken;
+  }
+  // The file system may report what it could not store only now.
+  if (!::CloseHandle(file.Take())) {
+    result.failed = file_write_step::close;
+    result.error = ::GetLastError();
+  }
+  return result;
+}
 
 }  // namespace
 
 std::wstring staged_path(const std::wstring& destination) { return destination + kStagedSuffix; }
 
 file_write_result write_whole_file(const std::wstring& path, const void* data, size_t size) {
-  file_write_result result;
-  errno = 0;
-  file_stream file(_wfopen(path.c_str(), kWriteBinary));
-  if (!file) {
-    result.failed = file_write_step::open;
-    result.error = errno;
-    return result;
-  }
-  errno = 0;
-  result.written = std::fwrite(data, 1, size, file.get());
-  if (result.written != size) {
-    result.failed = file_write_step::write;
-    result.error = errno;
-    return result;
-  }
-  // Buffered bytes reach the disk only here: a full disk may show first now.
-  errno = 0;
-  if (std::fclose(file.release()) != 0) {
-    result.failed = file_write_step::close;
-    result.error = errno;
-  }
-  return result;
+  return write_file(path, CREATE_ALWAYS, 0, data, size);
+}
+
+file_write_result write_new_file(const std::wstring& path, const void* data, size_t size) {
+  // CREATE_NEW fails on any entry of that name, a link included, and opening
+  // the entry itself keeps a link planted meanwhile from being followed.
+  return write_file(path, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT, data, size);
 }
 
 const wchar_t* file_write_step_name(file_write_step step) {

@@ -16,17 +16,21 @@ enum class file_write_step { none, open, write, close };
 
 struct file_write_result {
   file_write_step failed = file_write_step::none;
-  int error = 0;        // the C library's errno of the failed step
-  size_t written = 0;   // bytes the write call took
+  DWORD error = 0;      // the Windows error of the failed step
+  size_t written = 0;   // bytes the system took
 
   explicit operator bool() const { return failed == file_write_step::none; }
 };
 
-// Creates or truncates `path` with the C library's wide open ("wb"), writes
-// `size` bytes in one call and closes it. A short write and a failed close
-// (the data did not reach the disk) are failures too; the file is left as
-// it is, for the caller to delete.
+// Creates or truncates `path`, writes `size` bytes and closes it. A write the
+// system takes only in part and a failed close (the data did not reach the
+// disk) are failures too; the file is left as it is, for the caller to
+// delete.
 file_write_result write_whole_file(const std::wstring& path, const void* data, size_t size);
+
+// The same for a file that must not exist yet: the open fails on any entry
+// already named `path` (a file, or a link to anywhere), and never follows one.
+file_write_result write_new_file(const std::wstring& path, const void* data, size_t size);
 
 // "open", "write" or "close", for log lines and messages.
 const wchar_t* file_write_step_name(file_write_step step);

@@ -1,5 +1,6 @@
 #include "update/installer_downloader.h"
 
+#include "support/file_entry.h"
 #include "support/file_information.h"
 #include "support/folder_tree.h"
 #include "support/held_file.h"
@@ -26,7 +27,8 @@ const char kResultLine[] = "get_data_by_wininet ret %d res %d.";
 const wchar_t kHashLine[] = L"get_data_by_wininet lt hash %s file hash %s.";
 const wchar_t kMoveLine[] = L"MoveFileEx(%s -> %s) ret %d err %d.";
 const wchar_t kHashMismatchLine[] = L"error: lt hash %s file hash %s.";
-const wchar_t kWriteFailedLine[] = L"error: %s of %s failed: errno %d, %d of %d bytes written.";
+const wchar_t kWriteFailedLine[] = L"error: %s of %s failed: error %d, %d of %d bytes written.";
+const wchar_t kStagedNameTakenLine[] = L"error: %s is a folder, a link or in use and cannot be replaced: not downloaded.";
 
 // Sends `request` and logs the outcome. True only for an answer of 200; the
 // proxy credentials in effect then are remembered for the next request.
@@ -73,14 +75,21 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
   if (body.empty()) return false;
 
+  // The download is written to a file made new: a name left from an earlier
+  // run goes first, and one that is a link goes as a link, never written
+  // through (nor is its target removed).
   const std::wstring temporary = staged_path(destination);
-  const file_write_result write = write_whole_file(temporary, body.data(), body.size());
+  if (examine_entry(temporary) != entry_kind::missing && !remove_entry_itself(temporary)) {
+    g_system_log.write_w(my_system_log::level_failure, kStagedNameTakenLine, temporary.c_str());
+    return false;
+  }
+  const file_write_result write = write_new_file(temporary, body.data(), body.size());
   if (write.failed == file_write_step::open) return false;
   if (!write) {
     // A full disk or a lost network share: say so, rather than let it show
     // up as a digest that differs from the manifest's.
     g_system_log.write_w(my_system_log::level_failure, kWriteFailedLine, file_write_step_name(write.failed),
-                         temporary.c_str(), write.error, static_cast<int>(write.written),
+                         temporary.c_str(), static_cast<int>(write.error), static_cast<int>(write.written),
                          static_cast<int>(body.size()));
     ::DeleteFileW(temporary.c_str());
     return false;

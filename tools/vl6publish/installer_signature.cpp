@@ -57,6 +57,8 @@ std::wstring describe_verdict(const signature_verdict& verdict, const std::wstri
       return signer + L", a certificate the launcher does not trust for code signing" + why;
     case signature_verdict::publisher:
       return signer + L", not by the publisher \"" + publisher + L"\"";
+    case signature_verdict::location:
+      return signer + L", but the file is no longer where it was checked";
   }
   return signer + why;
 }
