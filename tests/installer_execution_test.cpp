@@ -9,6 +9,7 @@
 #include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
+#include "tests/support/unix_links.h"
 #include "velora_endpoints.h"
 
 #include <gtest/gtest.h>
@@ -255,6 +256,73 @@ TEST_F(Execution, InstallerWithoutThePublishersSignatureNeverStarts) {
     EXPECT_EQ(file_exists(installer_), location == installer_info::location_beside_launcher);
   }
   EXPECT_TRUE(records().empty());
+}
+
+// The installer's folder is reached through a link that another program of
+// the user points elsewhere between the check and the start. The shell is
+// given the held file's own path, so the checked bytes start, never what the
+// link leads to by then.
+TEST_F(Execution, LinkRetargetedBetweenTheCheckAndTheStartStartsTheCheckedBytes) {
+  const std::wstring checked_folder = folder_;
+  const std::wstring other_folder = work_.path() + L"other\\";
+  ASSERT_TRUE(::CreateDirectoryW(other_folder.c_str(), nullptr));
+  ASSERT_TRUE(copy_file(tool(L"setup_standin\\unsigned\\setup64.exe"), other_folder + L"setup64.exe"));
+  const std::wstring link = work_.path() + L"linked";
+  ASSERT_TRUE(make_unix_link(checked_folder, link));
+  const std::wstring through_link = link + L"\\setup64.exe";
+
+  info_.location = installer_info::location_temp_cache;
+  info_.installer_path = through_link;
+  verified_installer held(through_link);
+  ASSERT_TRUE(held.PassesPublisherCheck(publisher_));
+  ASSERT_TRUE(make_unix_link(other_folder, link)) << "pointed elsewhere after the check";
+
+  RunLocalInstaller(info_, held, settings(), window_);
+  const auto started = records();
+  ASSERT_LE(started.size(), 1u);
+  if (!started.empty()) {
+    EXPECT_EQ(started[0].path, installer_) << "the checked file, in the folder it was checked in";
+    EXPECT_EQ(started[0].working_folder + L"\\", folder_);
+  }
+  EXPECT_TRUE(remove_unix_link(link));
+}
+
+// The elevated installer writes its log by name in its folder. A second name
+// of someone else's file planted there is removed first (the file keeps its
+// bytes); a link that cannot be removed as a link (Wine) stops the start.
+TEST_F(Execution, InstallerLogPlantedAsALinkIsNeverWrittenThrough) {
+  temp_folder elsewhere(L"execution-victim");
+  const std::wstring victim = elsewhere.path() + L"victim.txt";
+  const std::wstring log = folder_ + L"instlog.txt";
+  info_.location = installer_info::location_temp_cache;
+  info_.installer_path = installer_;
+  {
+    SCOPED_TRACE("a second name of the victim");
+    write_file(victim, "victim");
+    ASSERT_TRUE(make_hard_link(victim, log));
+    verified_installer held(installer_);
+    RunLocalInstaller(info_, held, settings(), window_);
+    EXPECT_EQ(records().size(), 1u) << "the installer starts";
+    EXPECT_FALSE(file_exists(log)) << "the planted name is gone";
+    EXPECT_EQ(read_file(victim), "victim");
+    EXPECT_TRUE(window_.boxes().empty());
+  }
+  {
+    SCOPED_TRACE("a symbolic link to the victim");
+    ASSERT_TRUE(make_unix_link(victim, log));
+    verified_installer held(installer_);
+    recording_window window;
+    RunLocalInstaller(info_, held, settings(), window);
+    if (links_can_be_addressed()) {
+      EXPECT_EQ(records().size(), 2u);
+      EXPECT_FALSE(is_unix_link(log));
+    } else {
+      EXPECT_EQ(records().size(), 1u) << "nothing more started";
+      EXPECT_EQ(window.boxes(), std::vector<UINT>{IDS_INSTALLER_PUBLISHER_UNVERIFIED});
+      EXPECT_TRUE(remove_unix_link(log));
+    }
+    EXPECT_EQ(read_file(victim), "victim");
+  }
 }
 
 TEST_F(Execution, DownloadedInstallerAlwaysGetsTheLogOption) {

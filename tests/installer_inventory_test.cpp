@@ -3,11 +3,15 @@
 // folder beside the program.
 #include "launcher/data_control.h"
 #include "support/windows_facts.h"
+#include "support/private_folder.h"
 #include "tests/support/test_files.h"
+#include "tests/support/unix_links.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdlib>
 #include <string>
@@ -157,3 +161,112 @@ TEST_F(Inventory, ClearingResetsEveryField) {
 }
 
 }  // namespace
+
+// ----- the cache folder as the launcher's own ------------------------------
+
+// Another program of the user made the cache folder beforehand as a link to
+// a folder of its choosing. The link is no cache: nothing there is taken for
+// a cached installer, and nothing the launcher writes lands where it leads.
+// Where the system can address a link itself (Windows), the link is removed
+// and a real folder made in its place; Wine follows every link it opens,
+// so there the cache is not used at all, and downloading has nowhere to go.
+TEST_F(Inventory, CacheFolderMadeBeforehandAsALinkIsNoCache) {
+  const bool addressable = links_can_be_addressed();
+  temp_folder elsewhere(L"inventory-elsewhere");
+  write_file(elsewhere.path() + variant(), kAbc);
+  remove_tree(cache_);
+  const std::wstring cache_folder = cache_.substr(0, cache_.size() - 1);
+  ASSERT_TRUE(make_unix_link(elsewhere.path(), cache_folder));
+
+  data_.SearchLocalInstaller(&running_);
+  EXPECT_NE(data_.installer_info.location, installer_info::location_temp_cache);
+  EXPECT_TRUE(data_.installer_info.installer_md5.empty());
+
+  data_.SetDownloadPath(&running_);
+  if (addressable) {
+    EXPECT_FALSE(is_unix_link(cache_folder)) << "the link is gone";
+    EXPECT_EQ(data_.installer_info.download_path, cache_ + variant());
+  } else {
+    EXPECT_TRUE(data_.installer_info.download_path.empty()) << "a linked cache is not written to";
+  }
+  // What a download would write goes to the cache path, or nowhere.
+  if (!data_.installer_info.download_path.empty()) write_file(data_.installer_info.download_path, "download");
+  EXPECT_EQ(read_file(elsewhere.path() + variant()), kAbc) << "what the link led to is untouched";
+  data_.ClearInstallerInfo();
+  remove_unix_link(cache_folder);
+}
+
+// A cached installer that is itself a link leads to a file someone else
+// chose: it is found, but has no MD5 text, so it never matches a manifest.
+TEST_F(Inventory, CachedInstallerThatIsALinkHasNoDigest) {
+  temp_folder elsewhere(L"inventory-elsewhere");
+  write_file(elsewhere.path() + variant(), kAbc);
+  ASSERT_TRUE(make_unix_link(elsewhere.path() + variant(), cache_ + variant()));
+
+  data_.SearchLocalInstaller(&running_);
+  EXPECT_TRUE(data_.installer_info.installer_md5.empty());
+  EXPECT_FALSE(data_.InstallerAtHand().IsHeld());
+  data_.ClearInstallerInfo();
+  remove_unix_link(cache_ + variant());
+  EXPECT_EQ(read_file(elsewhere.path() + variant()), kAbc);
+}
+
+// The cache folder the launcher makes gives access to the user, SYSTEM and
+// the administrators only, whatever the temporary folder above allows.
+TEST_F(Inventory, CacheFolderIsMadeForTheUserAlone) {
+  remove_tree(cache_);
+  data_.SetDownloadPath(&running_);
+  ASSERT_EQ(data_.installer_info.download_path, cache_ + variant());
+
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(::GetNamedSecurityInfoW(cache_.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LPWSTR text = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                    DACL_SECURITY_INFORMATION, &text, nullptr));
+  const std::wstring sddl = text;
+  ::LocalFree(text);
+  ::LocalFree(descriptor);
+  ASSERT_NE(dacl, nullptr) << sddl;
+  ASSERT_GT(dacl->AceCount, 0) << sddl;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, &ace));
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    EXPECT_TRUE(is_own_account(sid) || ::IsWellKnownSid(sid, WinLocalSystemSid) ||
+                ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        << "an entry for someone else: " << std::string(sddl.begin(), sddl.end());
+  }
+  data_.ClearInstallerInfo();
+}
+
+// From the cache's check until the run lets go, nobody can rename or remove
+// the folder, so what was checked in it stays in it.
+TEST_F(Inventory, CacheFolderIsHeldUntilTheRunLetsGo) {
+  const std::wstring folder = cache_.substr(0, cache_.size() - 1);
+  const std::wstring aside = temp_.path() + L"aside";
+  data_.SetDownloadPath(&running_);
+  EXPECT_FALSE(::MoveFileW(folder.c_str(), aside.c_str()));
+  EXPECT_FALSE(::RemoveDirectoryW(folder.c_str()));
+  data_.ClearInstallerInfo();
+  EXPECT_TRUE(::MoveFileW(folder.c_str(), aside.c_str()));
+}
+
+TEST(CacheOwner, OnlyThisAccountOwnsTheCache) {
+  PSID foreign = nullptr;
+  ASSERT_TRUE(::ConvertStringSidToSidW(L"S-1-5-21-1004336348-1177238915-682003330-1001", &foreign));
+  EXPECT_FALSE(is_own_account(foreign));
+  ::LocalFree(foreign);
+  EXPECT_FALSE(is_own_account(nullptr));
+
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  BYTE user[256];
+  DWORD size = 0;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+  ::CloseHandle(token);
+  EXPECT_TRUE(is_own_account(reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
+}

@@ -78,6 +78,13 @@ bool make_unix_link(const std::wstring& target, const std::wstring& link) {
   return run_unix("/bin/ln -sfn " + quoted(from) + " " + quoted(at)) == 0;
 }
 
+bool make_hard_link(const std::wstring& existing, const std::wstring& name) {
+  const std::string from = unix_path_of(existing);
+  const std::string at = unix_path_of(name);
+  if (from.empty() || at.empty()) return false;
+  return run_unix("/bin/ln -f " + quoted(from) + " " + quoted(at)) == 0;
+}
+
 bool remove_unix_link(const std::wstring& link) {
   const std::string at = unix_path_of(link);
   return !at.empty() && run_unix("/bin/rm -f " + quoted(at)) == 0;

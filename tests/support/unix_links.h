@@ -11,6 +11,9 @@ std::string unix_path_of(const std::wstring& windows_path);
 // Makes `link` a symbolic link to `target`, or points an existing one there.
 bool make_unix_link(const std::wstring& target, const std::wstring& link);
 
+// Makes `name` a second name (a hard link) of the file `existing`.
+bool make_hard_link(const std::wstring& existing, const std::wstring& name);
+
 // Removes the link `link` itself (rm, which never follows it). Tests remove
 // their links before their folders go: under Wine, removing a folder's
 // contents through Win32 would remove what a link there leads to.
