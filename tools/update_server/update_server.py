@@ -468,7 +468,7 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(float(rule["delay_headers"]))
         self.write_head(status, headers, rule.get("reason"))
         self.close_connection = close
-        if self.command == "HEAD" or (not body and chunk_size <= 0):
+        if self.command == "HEAD" or (not body and chunk_size <= 0 and stall is None):
             return
         if rule.get("delay_body"):
             time.sleep(float(rule["delay_body"]))
