@@ -4,6 +4,7 @@
 #include "support/md5.h"
 #include "support/system_log.h"
 #include "update/installer_downloader.h"
+#include "update/web_address.h"
 
 namespace {
 
@@ -110,7 +111,9 @@ bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window)
   if (!info.new_major_released) return false;
   if (window.message_box(IDS_NEW_MAJOR_RELEASED_VERSION, MB_YESNO | MB_ICONINFORMATION,
                          info.new_major_version) == IDYES) {
-    window.open_page(nullptr, info.new_major_url, SW_SHOWNORMAL);
+    // The manifest names the page: anything but a web page stays unopened,
+    // and the install ends as when the page could not be opened.
+    if (accept_web_address(info.new_major_url)) window.open_page(nullptr, info.new_major_url, SW_SHOWNORMAL);
     return true;
   }
   return window.message_box(IDS_NEW_MAJOR_RELEASED_INSTALL_OLD, MB_YESNO | MB_ICONQUESTION) != IDYES;

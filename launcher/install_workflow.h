@@ -25,8 +25,9 @@ struct install_run {
 void run_install_workflow(install_run& run);
 
 // Tells the user of a newer product generation the manifest announced. True
-// when the install is to stop (the user opened its page, or declined the
+// when the install is to stop (the user asked for its page, or declined the
 // old generation); false when there is no announcement or the user goes on.
+// The page opens only when it is a web page (is_web_address).
 bool ConfirmNewMajorVersion(const installer_info& info, workflow_window& window);
 
 // After the newest installer could not be had: decides by where the installer

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "support/md5.h"
 #include "update/installer_downloader.h"
+#include "update/web_address.h"
 
 namespace {
 
@@ -46,8 +47,12 @@ void run_manual_workflow(manual_run& run) {
 }
 
 void OpenSupportPage(const manual_info& info, workflow_window& window) {
-  window.open_page(nullptr, info.latest_manual_url.empty() ? kSupportPage : info.latest_manual_url,
-                   SW_SHOWNORMAL);
+  // The manifest names the manual's page. An address that is not a web page
+  // counts as none: the user asked for the newest manual, and the support
+  // page, a build setting, is where it is found then.
+  const std::wstring& page = info.latest_manual_url;
+  const bool manifest_page = !page.empty() && accept_web_address(page);
+  window.open_page(nullptr, manifest_page ? page : kSupportPage, SW_SHOWNORMAL);
 }
 
 void OpenLocalManual(const manual_info& info, workflow_window& window) {

@@ -19,7 +19,7 @@ struct manual_run {
 void run_manual_workflow(manual_run& run);
 
 // Opens the manifest's manual page, or the vendor's support page when the
-// manifest named none.
+// manifest named none or one that is not a web page (is_web_address).
 void OpenSupportPage(const manual_info& info, workflow_window& window);
 // Opens the manual at hand; nothing happens without one.
 void OpenLocalManual(const manual_info& info, workflow_window& window);

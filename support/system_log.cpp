@@ -112,7 +112,14 @@ bool my_system_log::write_a(unsigned int level, const char* format, ...) {
   return write_line(text, level);
 }
 
-bool my_system_log::write_line(const char* text, unsigned int level) {
+bool my_system_log::write_line(char* text, unsigned int level) {
+  // A message is one column of one line. Its arguments are often what the
+  // network chose (URLs, MD5 texts, redirect targets, a signer's names), and
+  // a tab or a line end among them would forge columns or whole lines; the
+  // launcher's own formats hold no control character, so the whole message
+  // is cleaned here rather than each argument where it is logged. In place:
+  // a line may be written when memory is short.
+  make_log_safe(text);
   SYSTEMTIME now;
   ::GetLocalTime(&now);
 

@@ -27,6 +27,9 @@ public:
   // directory is null; logging then stays off.
   bool init(const wchar_t* directory);
 
+  // Every control character of a message (tab, CR, LF, ...) is written as
+  // "?": a message never adds a column or a line of its own.
+  //
   // printf-style; "%s" takes a wide string. Returns true when a line was
   // written. A text that converts to nothing, or to 2048 bytes or more in the
   // ANSI code page, is not written.
@@ -39,7 +42,7 @@ public:
 private:
   static constexpr size_t line_buffer_size = 2048;
 
-  bool write_line(const char* text, unsigned int level);
+  bool write_line(char* text, unsigned int level);
   bool open_for_append();
   bool rotate_if_needed();
   std::wstring generation_path(int generation) const;

@@ -2,6 +2,14 @@
 
 #include <vector>
 
+namespace {
+
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+constexpr char kControlReplacement = '?';
+
+}  // namespace
+
 std::wstring ansi_to_wide(UINT code_page, const std::string& text) {
   const int needed = ::MultiByteToWideChar(code_page, 0, text.c_str(), -1, nullptr, 0);
   if (needed <= 0) return std::wstring();
@@ -47,4 +55,11 @@ std::wstring replace_all(const std::wstring& text, const std::wstring& find,
     position += replacement.size();
   }
   return result;
+}
+
+void make_log_safe(char* text) {
+  for (; *text != '\0'; ++text) {
+    const auto byte = static_cast<unsigned char>(*text);
+    if (byte < kFirstPrintable || byte == kDelete) *text = kControlReplacement;
+  }
 }

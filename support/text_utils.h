@@ -22,3 +22,8 @@ std::wstring expand_environment(const std::wstring& text);
 // behind each inserted replacement, which is never searched again.
 std::wstring replace_all(const std::wstring& text, const std::wstring& find,
                          const std::wstring& replacement);
+
+// Replaces every control character (below 0x20, and 0x7F) of the NUL-ended
+// narrow `text` by "?", in place. Byte by byte: no lead or trail byte of a
+// double-byte ANSI code page is one.
+void make_log_safe(char* text);

@@ -488,6 +488,101 @@ TEST_F(HttpClient, ServerThatStopsAnsweringEndsAtTheTimeOut) {
   }
 }
 
+// ----- the body limit ------------------------------------------------------------
+
+// A body over the request's limit fails the call with ERROR_FILE_TOO_LARGE and
+// leaves no body, however the server frames it: a length announced over the
+// limit is refused before any read, and a body without a length, with a
+// length that lies or in chunks is read no further than one byte past the
+// limit. The servers that go silent behind the limit show that the read
+// stopped there: a client that read on would wait for the 30 s time-out. A
+// body of the limit exactly is taken whole, and the client never holds more
+// memory for it than the limit.
+TEST_F(HttpClient, BodyLimit) {
+  constexpr size_t kLimit = 64 * 1024;
+  constexpr size_t kPast = kLimit + 2000;
+  const std::string limit = std::to_string(kLimit);
+  // A body of `size` bytes, framed as `framing` says.
+  const auto body = [](size_t size, const std::string& framing) {
+    return R"({"body": "velora", "repeat_to": )" + std::to_string(size) + framing + "}";
+  };
+  const std::string stall_past = R"(, "stall_after": )" + std::to_string(kPast);
+  const struct {
+    const char* what;
+    std::string rule;
+    size_t taken;  // the body's size when taken; 0: refused
+  } cases[] = {
+      {"announced over the limit", body(kLimit + 1, R"(, "stall_after": 0)"), 0},
+      {"no length, over the limit", body(kPast, R"(, "content_length": "omit")" + stall_past), 0},
+      {"announced short, over the limit", body(4 * kLimit, R"(, "content_length": 1000)"), 0},
+      {"chunked, over the limit", body(kPast, R"(, "chunked": 4096)" + stall_past), 0},
+      {"announced, at the limit", body(kLimit, ""), kLimit},
+      {"no length, at the limit", body(kLimit, R"(, "content_length": "omit")"), kLimit},
+      {"chunked, at the limit", body(kLimit, R"(, "chunked": 1000)"), kLimit},
+  };
+  std::string rules;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    rules += std::string(rules.empty() ? "" : ", ") + "\"/download/limit" + std::to_string(i) + ".exe\": " +
+             cases[i].rule;
+  }
+  control("{\"rules\": {" + rules + "}}");
+  temp_folder log_folder(L"http-log");
+  log_switch_files switches(true, true);
+  ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+
+  std::vector<std::future<timed_response>> running;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    http_request request = origin_request("/download/limit" + std::to_string(i) + ".exe");
+    request.body_limit = kLimit;
+    running.push_back(fetch_on_a_thread(request));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  size_t refused = 0;
+  for (size_t i = 0; i < running.size(); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(running[i].wait_until(deadline), std::future_status::ready) << "the read went on past the limit";
+    const timed_response t = running[i].get();
+    EXPECT_EQ(t.r.status, 200u);
+    EXPECT_LT(t.took, std::chrono::seconds(10));
+    if (c.taken == 0) {
+      ++refused;
+      EXPECT_EQ(t.r.result, static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+      EXPECT_TRUE(t.r.body.empty());
+      EXPECT_EQ(t.r.body.capacity(), 0u) << "no memory is kept for a refused body";
+    } else {
+      EXPECT_EQ(t.r.result, 0u);
+      EXPECT_EQ(t.r.body.size(), c.taken);
+      EXPECT_LE(t.r.body.capacity(), kLimit);
+    }
+  }
+  // One line for each refused body, at the level of a step's result.
+  const std::string log = read_file(log_folder.path() + L"system.log");
+  const auto count = [&log](const std::string& part) {
+    size_t found = 0;
+    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count("response body over the limit"), refused) << log;
+  EXPECT_EQ(count("\tLogLv:30/10\tLauncher\tresponse body over the limit of " + limit + " bytes: "), refused)
+      << log;
+}
+
+// Without a limit of the caller's, a request takes an installer's at most: a
+// length announced past it is refused before anything is read or held.
+TEST_F(HttpClient, DefaultLimitIsTheInstallers) {
+  EXPECT_EQ(http_request().body_limit, kInstallerSizeLimit);
+  EXPECT_EQ(kInstallerSizeLimit, size_t{256} << 20);
+  control(R"({"rules": {"/download/huge.exe": {"body": "small", "content_length": )" +
+          std::to_string(static_cast<unsigned long long>(kInstallerSizeLimit) + 1) + R"(, "stall_after": 0}}})");
+  auto running = fetch_on_a_thread(origin_request("/download/huge.exe"));
+  ASSERT_EQ(running.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  const timed_response t = running.get();
+  EXPECT_EQ(t.r.result, static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+  EXPECT_TRUE(t.r.body.empty());
+  EXPECT_EQ(t.r.body.capacity(), 0u);
+}
+
 TEST_F(HttpClient, CertificateChecks) {
   const struct {
     const char* listener;

@@ -355,6 +355,76 @@ TEST_F(InstallWorkflowRun, NewerGenerationBoxShowsItsVersionAndOpensItsPage) {
   EXPECT_EQ(window_.shows(), std::vector<int>{SW_SHOWNORMAL});
 }
 
+// The manifest chooses what a newer generation's "Yes" opens: only a web
+// page, never a program, a share or another scheme's handler. The box shows
+// whatever the address; after Yes a refused address opens nothing, installs
+// nothing and is logged.
+TEST_F(InstallWorkflowRun, NewerGenerationOpensOnlyWebPages) {
+  const struct {
+    const char* url;
+    bool opens;
+  } cases[] = {
+      {"https://www.camberly.co.jp/velora8/", true},
+      {"http://www.camberly.co.jp/velora8/", true},
+      {"file:///C:/Users/Public/evil.exe", false},
+      {"\\\\evil.example\\share\\setup.exe", false},
+      {"C:\\Users\\Public\\evil.exe", false},
+      {"javascript:alert(1)", false},
+      {"ftp://www.camberly.co.jp/velora8/", false},
+      {"http:///velora8/", false},
+  };
+  const std::wstring log = launcher_directory() + L"system.log";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    ::DeleteFileW(log.c_str());
+    {
+      log_switch_files switches(true, false);
+      ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
+    }
+    bench_.put_beside(build::older);
+    bench_.serve_manifest(bench_.manifest_for_newer(std::string("both 8.0.0.0 - ") + c.url + "\r\n"));
+    recording_window window;
+    window.answer({IDYES});
+    install_run run{window, data_, workflow_bench::update_server(), {options_, publisher_}, stop_};
+    run_install_workflow(run);
+
+    const std::wstring url = ansi_to_wide(CP_ACP, c.url);
+    EXPECT_EQ(window.boxes(), std::vector<UINT>{message_numbers::k106});
+    EXPECT_EQ(window.last_insert, L"8.0.0.0");
+    EXPECT_EQ(window.opened(), c.opens ? std::vector<std::wstring>{url} : std::vector<std::wstring>{});
+    EXPECT_TRUE(bench_.starts().empty());
+    EXPECT_EQ(downloads(), 0);
+    const std::string refusal = "LogLv:20/5\tLauncher\trefused to open " + std::string(c.url) +
+                                ": not a web address.\r\n";
+    EXPECT_EQ(read_file(log).find(refusal) != std::string::npos, !c.opens) << read_file(log);
+  }
+  g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
+  ::DeleteFileW(log.c_str());
+}
+
+// Message 106 names the version alone, whatever the manifest wrote around it.
+TEST_F(InstallWorkflowRun, NewerGenerationBoxShowsTheBareVersion) {
+  const struct {
+    const char* kind;
+    const wchar_t* shown;
+  } cases[] = {
+      {"7.0.0.1", L"7.0.0.1"},
+      {"\x91\xe6" "8.0.0.0\x94\xc5", L"8.0.0.0"},  // "第8.0.0.0版" in code page 932
+      {"v9.1.2.3-beta\tcall-us-at-0120-000-000", L"9.1.2.3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    bench_.serve_manifest(bench_.manifest_for_newer(std::string("both ") + c.kind + " - " +
+                                                    wide_to_ansi(kNewerGenerationPage) + "\r\n"));
+    recording_window window;
+    window.answer({IDYES});
+    install_run run{window, data_, workflow_bench::update_server(), {options_, publisher_}, stop_};
+    run_install_workflow(run);
+    EXPECT_EQ(window.boxes(), std::vector<UINT>{message_numbers::k106});
+    EXPECT_EQ(window.last_insert, c.shown);
+  }
+}
+
 TEST_F(InstallWorkflowRun, StopRequestEndsTheRunBeforeAnyStep) {
   bench_.put_beside(build::newer);
   bench_.serve_manifest(bench_.manifest_for_newer());

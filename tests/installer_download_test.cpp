@@ -30,6 +30,7 @@ const char kServedPathInCapitals[] = "/Download/DL-Setup64.EXE";
 const wchar_t kCacheFolders[] = L"cache\\vlr6setup\\deep\\";
 const wchar_t kInstallerName[] = L"setup64.exe";
 const wchar_t kTemporarySuffix[] = L".tmp";
+constexpr size_t kServedSize = 300 * 1024;  // the newest installer's size
 
 // Bytes that differ from any other call's: no two files here share a digest.
 std::string file_bytes(size_t size, unsigned seed) {
@@ -82,7 +83,7 @@ protected:
 
   size_t origin_requests() const { return server::requests("http").size(); }
 
-  const std::string served_ = file_bytes(300 * 1024, 1);        // the newest installer
+  const std::string served_ = file_bytes(kServedSize, 1);        // the newest installer
   const std::string good_installer_ = file_bytes(200 * 1024, 2);  // an older one, already cached
 };
 
@@ -98,6 +99,14 @@ const char kMismatch[] = "error: lt hash ";
 const char kResult[] = "get_data_by_wininet ret ";
 const char kNameTaken[] = "error: ";
 const char kNothingLogged[] = "";
+// The result line of a body refused for its size.
+const char kTooLarge[] = "get_data_by_wininet ret 223 res 200.";
+static_assert(ERROR_FILE_TOO_LARGE == 223, "kTooLarge names ERROR_FILE_TOO_LARGE");
+// An installer limit small enough for a quick test, and a length announced
+// one byte past the build's own limit.
+constexpr size_t kSmallLimit = 64 * 1024;
+#define PAST_THE_INSTALLER_LIMIT "268435457"
+static_assert(kInstallerSizeLimit + 1 == 268435457, "PAST_THE_INSTALLER_LIMIT is one byte past the limit");
 
 struct download_case {
   const char* name;
@@ -108,6 +117,7 @@ struct download_case {
   bool succeeds;
   size_t requests;    // seen by the server
   const char* last_log;
+  size_t size_limit = kInstallerSizeLimit;
 };
 
 const download_case kCases[] = {
@@ -142,6 +152,24 @@ const download_case kCases[] = {
      kNameTaken},
     {"FolderCannotBeMade", "{}", url_kind::served, md5_kind::right,
      before_kind::file_where_a_folder_goes, false, 0, kNothingLogged},
+    // Past the limit nothing is written: a body too large for the process to
+    // hold is no download, whatever its digest.
+    {"AnnouncedPastTheBuildsLimit",
+     R"({"rules": {"/download/dl-setup64.exe": {"content_length": )" PAST_THE_INSTALLER_LIMIT "}}}",
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kTooLarge},
+    {"AnnouncedPastTheLimit", "{}", url_kind::served, md5_kind::right, before_kind::clean, false, 1, kTooLarge,
+     kSmallLimit},
+    {"PastTheLimitWithoutALength",
+     R"({"rules": {"/download/dl-setup64.exe": {"content_length": "omit"}}})", url_kind::served,
+     md5_kind::right, before_kind::clean, false, 1, kTooLarge, kSmallLimit},
+    {"PastTheLimitBehindAShortLength",
+     R"({"rules": {"/download/dl-setup64.exe": {"content_length": 1000}}})", url_kind::served,
+     md5_kind::right, before_kind::clean, false, 1, kTooLarge, kSmallLimit},
+    {"PastTheLimitInChunks", R"({"rules": {"/download/dl-setup64.exe": {"chunked": 4096}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, false, 1, kTooLarge, kSmallLimit},
+    {"AtTheLimit", "{}", url_kind::served, md5_kind::right, before_kind::clean, true, 1, kMoved, kServedSize},
+    {"AtTheLimitInChunks", R"({"rules": {"/download/dl-setup64.exe": {"chunked": 4096}}})",
+     url_kind::served, md5_kind::right, before_kind::clean, true, 1, kMoved, kServedSize},
 };
 
 // The message of the last line of a log, or empty without one.
@@ -199,7 +227,8 @@ TEST_F(InstallerDownload, Table) {
       if (c.md5 == md5_kind::other) md5 = md5_text(good_installer_);
 
       CInstallerDownloader downloader{std::wstring()};
-      EXPECT_EQ(downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, url), destination, md5), c.succeeds);
+      EXPECT_EQ(downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, url), destination, md5, c.size_limit),
+                c.succeeds);
 
       if (c.succeeds) {
         EXPECT_EQ(read_file(destination), served_) << "the destination holds the download";
@@ -232,6 +261,60 @@ TEST_F(InstallerDownload, Table) {
       if (c.last_log == kNothingLogged) {
         EXPECT_EQ(log, "") << "nothing is logged";
       }
+    }
+  }
+}
+
+// ----- network text in the log --------------------------------------------------
+
+std::vector<std::string> lines_of(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(bytes.substr(start, end - start));
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  return lines;
+}
+
+// What the manifest or the server chose reaches the log with its control
+// characters as "?": none of it can add a column (tab) or a line (CR, LF) of
+// its own, or reach a terminal that shows the log (ESC, DEL).
+TEST_F(InstallerDownload, NetworkTextIsLoggedWithoutControlCharacters) {
+  const std::string installer = server::origin() + kServedPath;
+  const std::string md5 = wide_to_ansi(md5_text(served_));
+  const struct {
+    const char* what;
+    std::string rules;
+    std::string url;
+    std::string md5;
+    std::string logged;  // a part of the log
+  } cases[] = {
+      {"the installer's URL", "{}", installer + "\t\r\nforged\x7f", md5,
+       "\tLauncher\tget_data_by_wininet DownloadFile " + installer + "???forged? "},
+      {"the manifest's MD5 text", "{}", installer, md5 + "\tLauncher\r\nforged\x1b[2J",
+       "\tLauncher\terror: lt hash " + md5 + "?Launcher??forged?[2J file hash " + md5 + ".\r\n"},
+      {"a redirect's location",
+       R"({"rules": {"/download/dl-setup64.exe": {"redirect": "ftp://evil.example/\t\u001b[2J\u007f"}}})",
+       installer, md5, "\tLauncher\tRedirect to ftp://evil.example/??[2J? not followed\r\n"},
+  };
+  log_switch_files switches(true, true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    server::set_rules(c.rules);
+    temp_folder root(L"download-log-text");
+    ASSERT_TRUE(g_system_log.init(root.path().c_str()));
+    CInstallerDownloader downloader{std::wstring()};
+    downloader.DownloadFile(nullptr, ansi_to_wide(CP_ACP, c.url), root.path() + kInstallerName,
+                            ansi_to_wide(CP_ACP, c.md5));
+
+    const std::string log = read_file(root.path() + L"system.log");
+    EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+    for (const std::string& line : lines_of(log)) {
+      EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 4) << "the line's own columns only: " << line;
+      EXPECT_TRUE(std::all_of(line.begin(), line.end(),
+                              [](char ch) { return ch == '\t' || (ch != '\x7f' && static_cast<unsigned char>(ch) >= 0x20); }))
+          << line;
     }
   }
 }

@@ -164,7 +164,6 @@ const wchar_t kJapaneseUrlWide[] =
     L"http://\u4f8b\u3048.\u30c6\u30b9\u30c8/\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9/\u8868\u793a.exe";
 // "第7.0.0.0版" and "ｾｯﾄｱｯﾌﾟ" (half-width katakana).
 const char kJapaneseVersion[] = "\x91\xe6" "7.0.0.0\x94\xc5";
-const wchar_t kJapaneseVersionWide[] = L"\u7b2c" L"7.0.0.0\u7248";
 const char kHalfWidth[] = "\xbe\xaf\xc4\xb1\xaf\xcc\xdf";
 const wchar_t kHalfWidthWide[] = L"\uff7e\uff6f\uff84\uff71\uff6f\uff8c\uff9f";
 
@@ -238,7 +237,7 @@ std::vector<table_case> table() {
        installer(WIDE(MD5_A), kJapaneseUrlWide)},
       {"ShiftJisNewerGeneration",
        std::string(HEADER "both ") + kJapaneseVersion + " - " + kJapaneseUrl + "\r\n", on_both,
-       newer(kJapaneseVersionWide, kJapaneseUrlWide)},
+       newer(L"7.0.0.0", kJapaneseUrlWide)},
       {"ShiftJisManual", std::string(HEADER "both manual ") + kHalfWidth + " " + kJapaneseUrl + "\r\n",
        on_both,
        [] {

@@ -17,9 +17,10 @@ The format:
   Otherwise the kind "manual" in any case makes a manual line. Numbers too
   large for a 32-bit int count as the largest one.
 - An installer line takes MD5 and URL once it has a URL; a manual line
-  likewise; a newer-generation line takes its version as soon as it is read
-  and its URL when it has one (its third field is not used). The last line of
-  each kind wins.
+  likewise; a newer-generation line takes its version (the a.b.c.d alone,
+  without the text around it in the kind) as soon as it is read and its URL
+  when it has one (its third field is not used). The last line of each kind
+  wins.
 - The manifest is usable when an installer line with a URL or any
   newer-generation line was read.
 - A stored text ends at its first NUL byte (the conversion to wide text takes
@@ -80,6 +81,9 @@ def read(body, system_is_64bit):
     def store(name, field):
         start = field.start()
         end = start + len(stored(field.group()))
+        store_span(name, start, end)
+
+    def store_span(name, start, end):
         values[name] = body[start:end]
         spans[name] = (start, end)
 
@@ -97,7 +101,9 @@ def read(body, system_is_64bit):
         elif number is not None and number >= 7:
             kind = "newer"
             values["new_major_released"] = True
-            store("new_major_version", fields[1])
+            version = VERSION.search(words[1])
+            store_span("new_major_version", fields[1].start() + version.start(),
+                       fields[1].start() + version.end())
             usable = True
         elif words[1].lower() == b"manual":
             kind = "manual"

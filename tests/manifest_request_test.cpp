@@ -138,6 +138,44 @@ TEST_F(ManifestRequest, AnythingButAUsable200LeavesNoValues) {
   }
 }
 
+// A manifest is taken up to kManifestSizeLimit bytes, however it is framed;
+// one byte more is a failed request, logged with its result, and no value of
+// it is kept. The manifest is padded with empty lines, which read as nothing.
+TEST_F(ManifestRequest, AnswerOverTheManifestLimitIsAFailedRequest) {
+  const struct {
+    const char* name;
+    size_t size;
+    const char* rule;  // how the server frames it
+    bool taken;
+  } cases[] = {
+      {"at the limit", kManifestSizeLimit, "{}", true},
+      {"at the limit, in chunks", kManifestSizeLimit, R"({"chunked": 4096})", true},
+      {"one byte over", kManifestSizeLimit + 1, "{}", false},
+      {"one byte over, no length", kManifestSizeLimit + 1, R"({"content_length": "omit"})", false},
+      {"one byte over, in chunks", kManifestSizeLimit + 1, R"({"chunked": 4096})", false},
+  };
+  temp_folder log_folder(L"manifest-log");
+  log_switch_files switches(true, false);
+  ASSERT_TRUE(g_system_log.init(log_folder.path().c_str()));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string manifest = kManifest;
+    manifest.resize(c.size, '\n');
+    server::publish(kManifestPath, manifest);
+    server::set_rules(std::string(R"({"rules": {")") + kManifestPath + "\": " + c.rule + "}}");
+    write_file(log_folder.path() + L"system.log", "");
+
+    CInstallerDownloader downloader{std::wstring()};
+    fill_with_stale_values(downloader);
+    EXPECT_EQ(downloader.DownloadLtFile(nullptr, server::address()), c.taken);
+    EXPECT_EQ(downloader.GetLatestManualMd5(), c.taken ? L"00112233445566778899aabbccddeeff" : L"");
+    EXPECT_EQ(downloader.GetLatestUrl().empty(), !c.taken);
+    const std::string log = read_file(log_folder.path() + L"system.log");
+    const std::string result = c.taken ? "0" : std::to_string(ERROR_FILE_TOO_LARGE);
+    EXPECT_NE(log.find("\tget_data_by_wininet ret " + result + " res 200.\r\n"), std::string::npos) << log;
+  }
+}
+
 // A manifest address that redirects to itself ends as a failed request after
 // the client's limit, with the result line that says why, and no values.
 TEST_F(ManifestRequest, RedirectLoopEndsAsAFailedRequest) {

@@ -3,6 +3,9 @@
 #include "launcher/launcher_pages.h"
 #include "launcher/manual_workflow.h"
 #include "res/resource.h"
+#include "support/system_log.h"
+#include "support/text_utils.h"
+#include "support/windows_facts.h"
 #include "tests/support/message_numbers.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/workflow_bench.h"
@@ -99,6 +102,53 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, ManualWorkflow, ::testing::Values(
     manual_case{"NoneAndNoManifestYesOpensSupport", manual_at_hand::none, manifest::missing, IDYES, true, opens::support_page},
     manual_case{"NoneNoDoesNothing", manual_at_hand::none, manifest::missing, IDNO, true, opens::nothing}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The manifest chooses the manual's page: only a web page opens after Yes to
+// message 112. Any other address is refused and logged, and the user gets the
+// vendor's support page, as when the manifest names no page: a build setting
+// the manifest cannot change, where the newest manual is found too.
+TEST(ManualWorkflowPage, OnlyWebPagesOpen) {
+  const struct {
+    const char* url;
+    bool opens;
+  } cases[] = {
+      {"https://www.camberly.co.jp/velora/manual6/", true},
+      {"http://www.camberly.co.jp/velora/manual6/", true},
+      {"file:///C:/Users/Public/evil.exe", false},
+      {"\\\\evil.example\\share\\manual.exe", false},
+      {"C:\\Users\\Public\\evil.exe", false},
+      {"javascript:alert(1)", false},
+      {"ftp://www.camberly.co.jp/velora/manual6/", false},
+      {"http:///velora/manual6/", false},
+  };
+  const std::wstring log = launcher_directory() + L"system.log";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    ::DeleteFileW(log.c_str());
+    {
+      log_switch_files switches(true, false);
+      ASSERT_TRUE(g_system_log.init(launcher_directory().c_str()));
+    }
+    workflow_bench bench;
+    bench.serve_manifest(bench.manifest_for_newer() + "both manual " + workflow_bench::md5_of_bytes(kManual) +
+                         " " + c.url + "\r\n");
+    recording_window window;
+    CDataControl data;
+    stop_flag stop{0};
+    window.answer({IDYES});
+    manual_run run{window, data, workflow_bench::update_server(), stop};
+    run_manual_workflow(run);
+
+    EXPECT_EQ(window.boxes(), std::vector<UINT>{IDS_LATEST_MANUAL_PAGE});
+    const std::wstring url = ansi_to_wide(CP_ACP, c.url);
+    EXPECT_EQ(window.opened(), std::vector<std::wstring>{c.opens ? url : std::wstring(kSupportPage)});
+    const std::string refusal = "LogLv:20/5\tLauncher\trefused to open " + std::string(c.url) +
+                                ": not a web address.\r\n";
+    EXPECT_EQ(read_file(log).find(refusal) != std::string::npos, !c.opens) << read_file(log);
+  }
+  g_system_log.init(launcher_directory().c_str());  // off again: no switch file now
+  ::DeleteFileW(log.c_str());
+}
 
 // The stop flag raised at each of the run's checks: nothing opens and nobody
 // is asked.

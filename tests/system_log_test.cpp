@@ -116,6 +116,25 @@ TEST_F(SystemLog, WideTextIsWrittenInTheAnsiCodePage) {
   EXPECT_EQ(lines.find('\n'), lines.size() - 1) << "one line only";
 }
 
+// A message is one column of one line: whatever its arguments hold, its
+// control characters come out as "?", narrow or wide, and double-byte
+// characters stay whole.
+TEST_F(SystemLog, ControlCharactersInMessagesBecomeQuestionMarks) {
+  log_switch_files switches(true, false);
+  my_system_log log;
+  ASSERT_TRUE(log.init(folder_.path().c_str()));
+  EXPECT_TRUE(log.write_a(10, "url %s end", "a\tb\r\nLogLv:20/5\x7f\x1b[2J\x01"));
+  EXPECT_TRUE(log.write_w(10, L"url %s end", L"a\tb\r\n\x7f\x1f\u8868"));
+
+  const auto lines = lines_of(log_bytes());
+  ASSERT_EQ(lines.size(), 2u) << log_bytes();
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(line_head(20, 10) + "url a\\?b\\?\\?LogLv:20/5\\?\\?\\[2J\\? end")))
+      << lines[0];
+  // U+8868 is 0x95 0x5C in code page 932: its trail byte is a backslash, not a control character.
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(line_head(20, 10) + "url a\\?b\\?\\?\\?\\?\x95\\\\ end")))
+      << lines[1];
+}
+
 TEST_F(SystemLog, EmptyMessages) {
   log_switch_files switches(true, false);
   my_system_log log;

@@ -1,9 +1,11 @@
 // Splitting URLs into the parts of an HTTP request, and their canonical forms.
 #include "update/url_info.h"
+#include "update/web_address.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cwchar>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -219,3 +221,51 @@ TEST(UrlThreads, TwoThreadsParsingAtOnceAlwaysGetTheirOwnResults) {
 }
 
 }  // namespace
+
+// ----- the addresses of pages the manifest names -------------------------------
+
+// Only web pages: what the shell would take for a program, a share or another
+// scheme's handler is refused, and so is anything that would not reach a
+// browser's command line as one argument.
+TEST(WebAddress, OnlyHttpAndHttpsUrlsWithAHost) {
+  const struct {
+    const wchar_t* address;
+    bool web;
+  } cases[] = {
+      {L"https://www.camberly.co.jp/velora8/", true},
+      {L"http://www.camberly.co.jp", true},
+      {L"HTTPS://WWW.CAMBERLY.CO.JP:8443/a?b=c#d", true},
+      {L"http://127.0.0.1:8080/", true},
+      {L"http://[::1]:8080/manual", true},
+      {L"http://www.camberly.co.jp?ed=vlr6", true},
+      {L"http://\u4f8b\u3048.\u30c6\u30b9\u30c8/\u30de\u30cb\u30e5\u30a2\u30eb", true},
+      {L"", false},
+      {L"file:///C:/Users/Public/evil.exe", false},
+      {L"\\\\evil.example\\share\\setup.exe", false},
+      {L"C:\\Users\\Public\\evil.exe", false},
+      {L"evil.exe", false},
+      {L"javascript:alert(1)", false},
+      {L"javascript:alert('http://www.camberly.co.jp/')", false},
+      {L"ftp://www.camberly.co.jp/", false},
+      {L"ms-settings:", false},
+      {L"http:///velora8/", false},
+      {L"https://", false},
+      {L"http:www.camberly.co.jp", false},
+      {L"http:\\\\www.camberly.co.jp", false},
+      {L"http://\\\\evil.example\\share", false},
+      {L" http://www.camberly.co.jp/", false},
+      {L"http://www.camberly.co.jp@evil.example/", false},
+      {L"http://www.camberly.co.jp:/", false},
+      {L"http://www.camberly.co.jp:80x/", false},
+      {L"http://[::1/", false},
+      {L"http://www.camberly.co.jp/\" --new-window file:///C:/evil.exe", false},
+      {L"http://www.camberly.co.jp/\tx", false},
+      {L"http://www.camberly.co.jp/\r\nx", false},
+      {L"http://www.camberly.co.jp/\x7f", false},
+      {L"http://www.camberly.co.jp/\x85", false},
+      {L"http://www.camberly.co.jp/a|b", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(is_web_address(c.address), c.web) << std::string(c.address, c.address + std::wcslen(c.address));
+  }
+}

@@ -9,6 +9,7 @@
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -31,6 +32,8 @@ const char kSendFailedLine[] = "HttpSendRequestA Err 0x%x";
 const char kTooManyRedirectsLine[] = "Redirected more than %u times, last to %s";
 const char kBadRedirectLine[] = "Redirect to %s not followed";
 const char kBodyTooLargeLine[] = "InternetReadFile out of memory after %u bytes";
+const char kAnnouncedOverLimitLine[] = "response body over the limit of %I64u bytes: %I64u announced, nothing read";
+const char kReadOverLimitLine[] = "response body over the limit of %I64u bytes: reading stopped there";
 
 constexpr DWORD kTimeoutOptions[] = {
     INTERNET_OPTION_CONNECT_TIMEOUT,   INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -153,17 +156,24 @@ void fill_captured(const wininet_functions& wininet, HINTERNET request, char* bu
   captured().password = std::move(password);
 }
 
-// Grows the body once to the announced size, so that a large download does
-// not pass through the vector's doubling; a size that cannot be had is left
-// to ordinary growth.
-void reserve_announced_length(const wininet_functions& wininet, HINTERNET request, char* buffer,
-                              std::vector<char>& body) {
+// The body length the answer announces (Content-Length); false when it
+// announces none. Text that is no number reads as 0, one beyond the largest
+// number as that number.
+bool announced_length(const wininet_functions& wininet, HINTERNET request, char* buffer,
+                      unsigned long long& length) {
   DWORD capacity = kWorkCapacity;
   DWORD index = 0;
   std::memset(buffer, 0, kWorkBufferSize);
-  if (!wininet.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, buffer, &capacity, &index)) return;
-  const unsigned long long announced = std::strtoull(buffer, nullptr, 10);
-  if (announced == 0 || announced > body.max_size()) return;
+  if (!wininet.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, buffer, &capacity, &index)) return false;
+  length = std::strtoull(buffer, nullptr, 10);
+  return true;
+}
+
+// Grows the body once to the announced size, at most the limit, so that a
+// large download does not pass through the vector's doubling; a size that
+// cannot be had is left to ordinary growth.
+void reserve_announced_length(unsigned long long announced, std::vector<char>& body) {
+  if (announced == 0) return;
   try {
     body.reserve(static_cast<size_t>(announced));
   } catch (const std::exception&) {
@@ -171,8 +181,19 @@ void reserve_announced_length(const wininet_functions& wininet, HINTERNET reques
   }
 }
 
-void read_response(const wininet_functions& wininet, HINTERNET request, char* buffer,
-                   std::string& headers, std::vector<char>& body) {
+// Makes room for `more` bytes, doubling as a vector would but never past
+// `limit`: a body that ends at the limit holds no more memory than that.
+void make_room_within(std::vector<char>& body, size_t more, size_t limit) {
+  const size_t needed = body.size() + more;
+  if (needed <= body.capacity()) return;
+  body.reserve(std::min(limit, std::max(needed, body.capacity() * 2)));
+}
+
+// Reads the head's raw block and the body, no further than `limit` bytes of
+// it: ERROR_FILE_TOO_LARGE, with no body, for a body announced or found to be
+// longer; otherwise ERROR_SUCCESS.
+DWORD read_response(const wininet_functions& wininet, HINTERNET request, char* buffer, size_t limit,
+                    std::string& headers, std::vector<char>& body) {
   // The raw header block is a single record: one query at index 0. (Asking on
   // with a rising index gains nothing, and WinINet implementations that ignore
   // the index for this query answer every index with the whole block again.)
@@ -184,11 +205,35 @@ void read_response(const wininet_functions& wininet, HINTERNET request, char* bu
     headers = text_of(buffer);
   }
 
-  reserve_announced_length(wininet, request, buffer, body);
+  // Whoever answers chooses the length: one past the limit is refused before
+  // anything is read or reserved.
+  unsigned long long announced = 0;
+  if (announced_length(wininet, request, buffer, announced)) {
+    if (announced > limit) {
+      g_system_log.write_a(my_system_log::level_result, kAnnouncedOverLimitLine,
+                           static_cast<unsigned long long>(limit), announced);
+      return ERROR_FILE_TOO_LARGE;
+    }
+    reserve_announced_length(announced, body);
+  }
+
+  // An announced length may lie, and a chunked or close-delimited body
+  // announces none: the reads themselves stop at the limit. At the limit one
+  // more byte is asked for, which tells a body that ends there from a longer
+  // one; it is never kept.
   std::memset(buffer, 0, kWorkBufferSize);
   DWORD read = 0;
+  bool over_limit = false;
   try {
-    while (wininet.InternetReadFile(request, buffer, kWorkCapacity, &read) && read > 0) {
+    for (;;) {
+      const size_t room = limit - body.size();
+      const DWORD wanted = room == 0 ? 1 : static_cast<DWORD>(std::min<size_t>(room, kWorkCapacity));
+      if (!wininet.InternetReadFile(request, buffer, wanted, &read) || read == 0) break;
+      if (room == 0) {
+        over_limit = true;
+        break;
+      }
+      make_room_within(body, read, limit);
       body.insert(body.end(), buffer, buffer + read);
       std::memset(buffer, 0, kWorkBufferSize);
       read = 0;
@@ -199,6 +244,13 @@ void read_response(const wininet_functions& wininet, HINTERNET request, char* bu
     g_system_log.write_a(my_system_log::level_trace, kBodyTooLargeLine,
                          static_cast<unsigned int>(body.size()));
   }
+  if (over_limit) {
+    g_system_log.write_a(my_system_log::level_result, kReadOverLimitLine,
+                         static_cast<unsigned long long>(limit));
+    std::vector<char>().swap(body);  // nothing of it is kept, not even its memory
+    return ERROR_FILE_TOO_LARGE;
+  }
+  return ERROR_SUCCESS;
 }
 
 // One request of a call, from connection to status: the first one, or one
@@ -349,9 +401,11 @@ DWORD get_data_by_wininet(HWND parent, http_request& request, DWORD& status, std
 
     const std::string location = redirect_location(*wininet, sent.handle.Get(), status, buffer);
     if (location.empty()) {
-      if (status >= 200 && status <= 299) fill_captured(*wininet, sent.handle.Get(), buffer);
-      read_response(*wininet, sent.handle.Get(), buffer, headers, body);
-      return ERROR_SUCCESS;
+      const DWORD result = read_response(*wininet, sent.handle.Get(), buffer, request.body_limit, headers, body);
+      if (result == ERROR_SUCCESS && status >= 200 && status <= 299) {
+        fill_captured(*wininet, sent.handle.Get(), buffer);
+      }
+      return result;
     }
     if (redirects == kMaxRedirects) {
       g_system_log.write_a(my_system_log::level_trace, kTooManyRedirectsLine, kMaxRedirects,

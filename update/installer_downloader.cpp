@@ -57,6 +57,7 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent, const std::wstring& updat
 
   http_request request =
       prepare_download_request(wide_to_ansi(update_server) + kManifestTarget, proxy_user, proxy_password);
+  request.body_limit = kManifestSizeLimit;
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
@@ -65,11 +66,12 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent, const std::wstring& updat
 
 bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                                         const std::wstring& destination,
-                                        const std::wstring& expected_md5) {
+                                        const std::wstring& expected_md5, size_t size_limit) {
   checked_download_ = checked_file();
   if (!CreateDirectoryTree(destination)) return false;
 
   http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
+  request.body_limit = size_limit;
   g_system_log.write_w(my_system_log::level_trace, kFileRequestLine, url.c_str(), destination.c_str());
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;

@@ -7,6 +7,7 @@
 //
 // One object per run, used on the run's worker thread only.
 #include "support/publisher_signature.h"
+#include "update/download_limits.h"
 
 #include <windows.h>
 
@@ -27,7 +28,8 @@ public:
   // system. True when the answer was 200 and the manifest names an installer
   // for this system or a newer generation. The manifest values are reset
   // first; the remembered proxy credentials are kept, and replaced by those
-  // in effect after a 200 answer. `parent` owns the credentials dialog.
+  // in effect after a 200 answer. `parent` owns the credentials dialog. An
+  // answer longer than kManifestSizeLimit bytes is a failed request.
   bool DownloadLtFile(HWND parent, const std::wstring& update_server);
 
   // Downloads `url` to `destination` + ".tmp", compares its MD5 text with
@@ -35,9 +37,11 @@ public:
   // it and moves it over `destination`. True only when all of that
   // succeeded. A file that fails either check is deleted and never reaches
   // the destination; a failed move leaves the ".tmp" in place. Creates the
-  // destination's folder first.
+  // destination's folder first. A body larger than `size_limit` bytes is a
+  // failed download of which nothing is written (tests pass a smaller limit
+  // than the installer's).
   bool DownloadFile(HWND parent, const std::wstring& url, const std::wstring& destination,
-                    const std::wstring& expected_md5);
+                    const std::wstring& expected_md5, size_t size_limit = kInstallerSizeLimit);
 
   // The file the last successful DownloadFile moved into place, still held
   // (it may be renamed, never written) with the verdict of its publisher

@@ -36,7 +36,9 @@ manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bi
           } else if (is_newer_generation_version(field)) {
             newer_generation = true;
             values.new_major_released = true;
-            values.new_major_version = widen(field);
+            // The version alone: the text around it is the manifest's, and
+            // the user reads this one in the newer generation's message.
+            values.new_major_version = widen(manifest_version_text(field));
             values.accepted = true;
           } else if (is_manual_kind(field)) {
             manual = true;

@@ -17,7 +17,7 @@ struct manifest_file {
 struct manifest_values {
   bool accepted = false;            // an installer or a newer-generation line was accepted
   bool new_major_released = false;  // a generation newer than 6 is announced
-  std::wstring new_major_version;   // and where to read about it
+  std::wstring new_major_version;   // its version a.b.c.d alone, and where to read about it
   std::wstring new_major_url;
   manifest_file installer;          // the newest installer for that system
   manifest_file manual;             // the newest manual

@@ -29,17 +29,28 @@ int saturating_number(const std::string& digits) {
   return static_cast<int>(value);
 }
 
+// The leftmost version's match; false when there is none.
+bool find_version(const std::string& field, boost::smatch& groups) {
+  try {
+    return boost::regex_search(field, groups, version_pattern());
+  } catch (const std::runtime_error&) {
+    // Text too complex for the matcher's limits holds no version we accept.
+    return false;
+  }
+}
+
 }  // namespace
 
 int manifest_generation(const std::string& field) {
   boost::smatch groups;
-  try {
-    if (!boost::regex_search(field, groups, version_pattern())) return kNoVersion;
-  } catch (const std::runtime_error&) {
-    // Text too complex for the matcher's limits holds no version we accept.
-    return kNoVersion;
-  }
+  if (!find_version(field, groups)) return kNoVersion;
   return saturating_number(groups[1].str());
+}
+
+std::string manifest_version_text(const std::string& field) {
+  boost::smatch groups;
+  if (!find_version(field, groups)) return std::string();
+  return groups[0].str();
 }
 
 bool is_installer_version(const std::string& field) {

@@ -9,6 +9,10 @@
 // holds no such version.
 int manifest_generation(const std::string& field);
 
+// The leftmost a.b.c.d in `field` as written (digits and dots only), without
+// the text around it; empty when the field holds no such version.
+std::string manifest_version_text(const std::string& field);
+
 // The two classifiers of the manifest's kind field.
 bool is_installer_version(const std::string& field);
 bool is_newer_generation_version(const std::string& field);

@@ -173,6 +173,11 @@ class RuleTest(ServerCase):
         "close-delimited": ({"content_length": "omit"}, 200, INSTALLER, None, True),
         "larger than announced": ({"content_length": 10}, 200, INSTALLER, 10, True),
         "forced close": ({"close": True}, 200, INSTALLER, len(INSTALLER), True),
+        "repeated to a size": ({"repeat_to": 25000}, 200, (INSTALLER * 3)[:25000], 25000, False),
+        "repeated, close-delimited": ({"repeat_to": 25000, "content_length": "omit"}, 200,
+                                      (INSTALLER * 3)[:25000], None, True),
+        "repeated, announced short": ({"repeat_to": 25000, "content_length": 100}, 200,
+                                      (INSTALLER * 3)[:25000], 100, True),
     }
 
     def test_each_rule_shapes_the_answer(self):
@@ -204,6 +209,42 @@ class RuleTest(ServerCase):
                                        else len(got)))
                 self.assertEqual(closed, closes)
                 self.assertEqual(server.requests()[-1]["rule"], "/download/setup64.exe")
+
+    def test_chunked_answers_announce_no_length(self):
+        # name -> (rule, body, whether the last chunk comes)
+        cases = {
+            "the file in chunks": ({"chunked": 4096}, INSTALLER, True),
+            "repeated in chunks": ({"chunked": 1000, "repeat_to": 30000},
+                                   (INSTALLER * 3)[:30000], True),
+            "cut before the last chunk": ({"chunked": 4096, "cut_after": 5000}, INSTALLER[:5000], False),
+        }
+        for name, (rule, expected, ended) in cases.items():
+            with self.subTest(name):
+                server.set_rules({"/download/setup64.exe": rule})
+                with socket.create_connection(("127.0.0.1", server.ports["http"]),
+                                              timeout=3) as connection:
+                    connection.sendall(get("/download/setup64.exe"))
+                    data = b""
+                    while not data.endswith(b"\r\n0\r\n\r\n"):
+                        chunk = connection.recv(65536)
+                        if not chunk:
+                            break
+                        data += chunk
+                head, _, rest = data.partition(b"\r\n\r\n")
+                head = head.decode("latin-1")
+                self.assertEqual(header_value(head, "Transfer-Encoding"), "chunked")
+                self.assertIsNone(header_value(head, "Content-Length"))
+                body, last_chunk = b"", False
+                while rest:
+                    size_line, _, rest = rest.partition(b"\r\n")
+                    size = int(size_line, 16)
+                    if size == 0:
+                        last_chunk = True
+                        break
+                    body += rest[:size]
+                    rest = rest[size + 2:]
+                self.assertEqual(body, expected)
+                self.assertEqual(last_chunk, ended)
 
     def test_partial_answer_names_its_range(self):
         server.set_rules({"/download/setup64.exe": {"status": 206, "range": [10, 19]}})
@@ -238,12 +279,13 @@ class RuleTest(ServerCase):
         self.assertGreaterEqual(elapsed, 0.4 + 0.05 * (chunks - 1) - 0.02)
 
     def test_silent_and_stalled_answers_hold_the_connection_until_the_client_leaves(self):
-        # name -> (rule, what arrives before the server falls silent)
+        # name -> (rule, what arrives before the server falls silent, whether the head does)
         cases = {
-            "silent": ({"silent": True}, b""),
-            "stall after 100": ({"stall_after": 100}, INSTALLER[:100]),
+            "silent": ({"silent": True}, b"", False),
+            "stall after 100": ({"stall_after": 100}, INSTALLER[:100], True),
+            "stall after the head": ({"stall_after": 0}, b"", True),
         }
-        for name, (rule, expected) in cases.items():
+        for name, (rule, expected, head_sent) in cases.items():
             with self.subTest(name):
                 server.set_rules({"/download/setup64.exe": rule})
                 server.clear_record()
@@ -257,7 +299,7 @@ class RuleTest(ServerCase):
                             self.assertTrue(chunk, "the server must not close the connection")
                             received += chunk
                 head, _, body = received.partition(b"\r\n\r\n")
-                if expected:
+                if head_sent:
                     self.assertEqual(header_value(head.decode("latin-1"), "Content-Length"),
                                      str(len(INSTALLER)), "the full length is announced")
                 else:

@@ -211,6 +211,13 @@ def with_redirect(rule, path, query):
                 headers=list(rule.get("headers", [])) + [["Location", location]])
 
 
+def repeated(body, size):
+    """SIZE bytes of BODY over and over (of zero bytes when BODY is empty)."""
+    if not body:
+        return bytes(size)
+    return (body * (size // len(body) + 1))[:size]
+
+
 def error_page(status, reason):
     return ("<html><head><title>%d %s</title></head><body><h1>%d %s</h1></body></html>\r\n"
             % (status, reason, status, reason)).encode("ascii")
@@ -422,12 +429,19 @@ class Handler(BaseHTTPRequestHandler):
             body = content[start:end + 1]
             headers.append(("Content-Range", "bytes %d-%d/%d" % (start, end, total)))
         no_body = status < 200 or status in (204, 304)
+        chunk_size = int(rule.get("chunked", 0))
         if no_body:
             body = b""
         else:
+            repeat_to = rule.get("repeat_to")
+            if repeat_to is not None:
+                body = repeated(body, int(repeat_to))
             headers.append(("Content-Type", content_type))
             announced = rule.get("content_length")
-            if announced == "omit":
+            if chunk_size > 0:
+                # The length is nowhere announced: the last, empty chunk ends the body.
+                headers.append(("Transfer-Encoding", "chunked"))
+            elif announced == "omit":
                 close = True          # the end of the body is the end of the connection
             elif announced is not None:
                 headers.append(("Content-Length", str(int(announced))))
@@ -454,12 +468,18 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(float(rule["delay_headers"]))
         self.write_head(status, headers, rule.get("reason"))
         self.close_connection = close
-        if self.command == "HEAD" or not body:
+        if self.command == "HEAD" or (not body and chunk_size <= 0 and stall is None):
             return
         if rule.get("delay_body"):
             time.sleep(float(rule["delay_body"]))
         step = int(rule.get("trickle_bytes", 0))
-        if step > 0:
+        if chunk_size > 0:
+            for offset in range(0, len(body), chunk_size):
+                piece = body[offset:offset + chunk_size]
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            if stall is None and cut is None:
+                self.wfile.write(b"0\r\n\r\n")
+        elif step > 0:
             interval = float(rule.get("trickle_interval", 0.1))
             for offset in range(0, len(body), step):
                 self.wfile.write(body[offset:offset + step])
