@@ -89,7 +89,7 @@ protected:
 
 // ----- the table ---------------------------------------------------------------
 
-enum class url_kind { served, in_capitals, empty, not_a_url };
+enum class url_kind { served, in_capitals, empty, not_a_url, with_line_break };
 enum class md5_kind { right, right_in_capitals, other };
 enum class before_kind { clean, stale_tmp, tmp_is_a_folder, file_where_a_folder_goes };
 
@@ -148,6 +148,9 @@ const download_case kCases[] = {
      url_kind::served, md5_kind::right, before_kind::clean, false, kMaxRedirects + 1, kResult},
     {"EmptyUrl", "{}", url_kind::empty, md5_kind::right, before_kind::clean, false, 0, kResult},
     {"NotAUrl", "{}", url_kind::not_a_url, md5_kind::right, before_kind::clean, false, 0, kResult},
+    // A manifest's URL cannot write the request's own lines.
+    {"UrlWithALineBreak", "{}", url_kind::with_line_break, md5_kind::right, before_kind::clean, false, 0,
+     kResult},
     {"TmpCannotBeOpened", "{}", url_kind::served, md5_kind::right, before_kind::tmp_is_a_folder, false, 1,
      kNameTaken},
     {"FolderCannotBeMade", "{}", url_kind::served, md5_kind::right,
@@ -222,6 +225,7 @@ TEST_F(InstallerDownload, Table) {
       if (c.url == url_kind::in_capitals) url = server::origin() + kServedPathInCapitals;
       if (c.url == url_kind::empty) url.clear();
       if (c.url == url_kind::not_a_url) url = "not a url";
+      if (c.url == url_kind::with_line_break) url += "\r\nX-Injected: yes";
       std::wstring md5 = md5_text(served_);
       if (c.md5 == md5_kind::right_in_capitals) md5 = upper(md5);
       if (c.md5 == md5_kind::other) md5 = md5_text(good_installer_);
