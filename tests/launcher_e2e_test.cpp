@@ -206,8 +206,10 @@ protected:
 // Install: the decisions and the fall-back, one click each.
 
 // another_publishers: a hostile update server's manifest, naming an installer
-// signed by another publisher, with that installer's right MD5.
-enum class served { newest, newest_upper_case, with_generation, none, another_publishers };
+// signed by another publisher, with that installer's right MD5;
+// incomplete_chain: the same, naming an installer that carries the
+// publisher's names from an issuing CA whose certificate exists nowhere.
+enum class served { newest, newest_upper_case, with_generation, none, another_publishers, incomplete_chain };
 
 struct install_case {
   const char* name;
@@ -232,10 +234,10 @@ class InstallThroughTheWindow : public LauncherEndToEnd,
 TEST_P(InstallThroughTheWindow, Outcome) {
   const install_case& c = GetParam();
   put(c.local);
-  std::string text = c.manifest == served::another_publishers
-                         ? bench_.manifest_for(build::foreign)
-                         : bench_.manifest_for_newer(
-                               c.manifest == served::with_generation ? kNewerGenerationLine : "");
+  std::string text = c.manifest == served::another_publishers ? bench_.manifest_for(build::foreign)
+                     : c.manifest == served::incomplete_chain
+                         ? bench_.manifest_for(build::orphan)
+                         : bench_.manifest_for_newer(c.manifest == served::with_generation ? kNewerGenerationLine : "");
   if (c.manifest == served::newest_upper_case) {
     const std::string md5 = bench_.md5_of(build::newer);
     std::string upper = md5;
@@ -298,7 +300,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallThroughTheWindow, ::testing::Values(
                  cache_after::older},
     install_case{"AnotherPublishersInstallerThenYesRunsTheOneBeside", at_hand::beside_older,
                  served::another_publishers, L"", false, {IDYES}, {k104}, started::beside, kEasy, 1,
-                 false, cache_after::absent}),
+                 false, cache_after::absent},
+    // Nor can it pass off a look-alike whose chain ends nowhere: refused like
+    // any other publisher's, and the good cached installer keeps its bytes.
+    install_case{"IncompleteChainInstallerLeavesTheCacheAlone", at_hand::cached_older,
+                 served::incomplete_chain, L"", false, {}, {k105}, started::nothing, L"", 1, false,
+                 cache_after::older}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The quiet start presses Install by itself shortly after the window opens

@@ -18,6 +18,7 @@ std::wstring standin_path(workflow_bench::installer_build build) {
     case workflow_bench::older: folder = L""; break;
     case workflow_bench::newer: folder = L"newer\\"; break;
     case workflow_bench::foreign: folder = L"foreign\\"; break;
+    case workflow_bench::orphan: folder = L"orphan\\"; break;
     case workflow_bench::unsigned_older: folder = L"unsigned\\"; break;
   }
   return path_from_environment("VELORA_BUILD_DIR") + L"\\tools\\setup_standin\\" + folder +

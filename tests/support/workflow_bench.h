@@ -22,7 +22,7 @@ public:
   workflow_bench& operator=(const workflow_bench&) = delete;
   ~workflow_bench();
 
-  enum installer_build { older, newer, foreign, unsigned_older };
+  enum installer_build { older, newer, foreign, orphan, unsigned_older };
 
   // "setup64.exe" on a 64-bit Windows, else "setup32.exe"; "64bit" / "32bit".
   static std::wstring installer_name();
