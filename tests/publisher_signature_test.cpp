@@ -31,6 +31,8 @@ struct gate_case {
   // through and the chain check refuses: either step is the gate doing its work.
   std::set<step> steps;
   const wchar_t* signer_organization;  // null: no signer read
+  // When the chain step refuses, the result it must give (0: any).
+  LONG chain_result = 0;
 };
 
 std::ostream& operator<<(std::ostream& out, const gate_case& c) { return out << c.name; }
@@ -54,6 +56,10 @@ TEST_P(PublisherCheck, OnlyTheVendorsSignaturePasses) {
   const signature_verdict verdict = check_publisher_signature(file, kPublisher);
   EXPECT_EQ(verdict.trusted, c.trusted) << std::hex << verdict.result;
   EXPECT_TRUE(c.steps.count(verdict.step)) << verdict.step << " " << std::hex << verdict.result;
+  if (c.chain_result && verdict.step == step::chain) {
+    EXPECT_EQ(static_cast<unsigned long>(verdict.result), static_cast<unsigned long>(c.chain_result))
+        << std::hex << verdict.result;
+  }
   if (c.signer_organization && verdict.step == step::signature) {
     // Where WinVerifyTrust itself refuses, whether it still names the signer
     // differs between Windows and Wine; a name it gives is the one signed with.
@@ -99,10 +105,27 @@ INSTANTIATE_TEST_SUITE_P(Files, PublisherCheck, ::testing::Values(
               kOtherPublisher},
     gate_case{"SelfSignedWithTheVendorsNames", L"lookalike.exe", false, {step::signature, step::chain},
               kVendor},
-    gate_case{"ExpiredLeaf", L"expired.exe", false, {step::signature, step::chain}, kVendor},
+    gate_case{"ExpiredLeaf", L"expired.exe", false, {step::signature, step::chain}, kVendor, CERT_E_EXPIRED},
     gate_case{"LeafWithoutCodeSigningUsage", L"nousage.exe", false, {step::signature, step::chain},
-              kVendor},
+              kVendor, CERT_E_WRONG_USAGE},
     gate_case{"LeafBytesChanged", L"altered.exe", false, {step::signature, step::chain}, kVendor},
+    // Wine's Authenticode policy answers 0 for a chain that stops at the leaf.
+    gate_case{"IssuerCertificateExistsNowhere", L"orphan.exe", false, {step::signature, step::chain},
+              kVendor, CERT_E_CHAINING},
+    // The time a chain is judged at is now: Wine takes the time of a
+    // counter-signature it never verifies, or else the file's own time.
+    gate_case{"ExpiredLeafWithAForgedTimeStamp", L"expired_forged_time.exe", false,
+              {step::signature, step::chain}, kVendor, CERT_E_EXPIRED},
+    gate_case{"ExpiredLeafWithAnOldFileTime", L"expired_old_file.exe", false, {step::signature, step::chain},
+              kVendor, CERT_E_EXPIRED},
+    // A CA the machine trusts is not yet the vendor's: the build pins its root.
+    gate_case{"VendorNamesFromATrustedRootNotPinned", L"unpinned.exe", false, {step::chain}, kVendor,
+              CERT_E_UNTRUSTEDROOT},
+    // Any program of the user may add a root to the user's own store; only
+    // the machine's roots count, so the chain cannot be completed.
+    gate_case{"RootTrustedOnlyInTheUsersOwnStore", L"userroot.exe", false, {step::chain}, kVendor,
+              CERT_E_CHAINING},
+    gate_case{"VendorSignedThroughItsIssuingCA", L"issued.exe", true, {step::passed}, kVendor},
     gate_case{"EmptyFile", L"empty.exe", false, {step::signature}, nullptr},
     gate_case{"Folder", L"folder.exe", false, {step::file}, nullptr},
     gate_case{"MissingFile", L"missing.exe", false, {step::file}, nullptr}),
