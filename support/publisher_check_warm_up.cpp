@@ -8,11 +8,15 @@
 namespace {
 
 const wchar_t kMachineRootStore[] = L"Root";
+const HCERTCHAINENGINE kEngines[] = {HCCE_LOCAL_MACHINE, HCCE_CURRENT_USER};
 
 std::atomic<bool> g_warm{false};
 
-// Any certificate the machine's Root store holds: its chain, built by the
-// machine's engine, makes the engine and Wine's list of trusted roots.
+// Any certificate the machine's Root store holds: its chain, built by each
+// engine the check uses, makes the engine and Wine's list of trusted roots.
+// WinVerifyTrust builds its chain with the current user's engine, the
+// launcher's own judgement with the machine's; each engine costs about as
+// much to make as the list of roots.
 void build_one_chain(const crypt32_functions& crypt32) {
   const certificate_store store(
       crypt32, crypt32.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
@@ -25,9 +29,10 @@ void build_one_chain(const crypt32_functions& crypt32) {
   if (!root.get()) return;
   CERT_CHAIN_PARA parameters{};
   parameters.cbSize = sizeof(parameters);
-  certificate_chain chain(crypt32);
-  crypt32.CertGetCertificateChain(HCCE_LOCAL_MACHINE, root.get(), nullptr, nullptr, &parameters, 0, nullptr,
-                                  chain.out());
+  for (const HCERTCHAINENGINE engine : kEngines) {
+    certificate_chain chain(crypt32);
+    crypt32.CertGetCertificateChain(engine, root.get(), nullptr, nullptr, &parameters, 0, nullptr, chain.out());
+  }
 }
 
 DWORD WINAPI warm_up(void*) {
