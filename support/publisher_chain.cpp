@@ -83,9 +83,11 @@ LONG judge_publisher_chain(const crypt32_functions& crypt32, PCCERT_CONTEXT leaf
   parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
   parameters.RequestedUsage.Usage.rgpszUsageIdentifier = &code_signing;
 
-  // No time given: the chain is judged now.
-  if (!crypt32.CertGetCertificateChain(HCCE_LOCAL_MACHINE, leaf, nullptr, leaf->hCertStore, &parameters, 0,
-                                       nullptr, chain.out())) {
+  // No time given: the chain is judged now. Nothing is fetched from the
+  // network: an issuer the signature does not carry is not looked up at the
+  // address its leaf names, which whoever made the leaf chose.
+  if (!crypt32.CertGetCertificateChain(HCCE_LOCAL_MACHINE, leaf, nullptr, leaf->hCertStore, &parameters,
+                                       CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, chain.out())) {
     return HRESULT_FROM_WIN32(::GetLastError());
   }
   CERT_CHAIN_POLICY_PARA policy{};

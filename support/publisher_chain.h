@@ -12,7 +12,7 @@
 //  - at the current time: no time stamp is believed, so a signature whose
 //    certificate has expired is refused even if it was time-stamped;
 //  - for code signing, with no revocation asked for (it would go to the
-//    network, unbounded under Wine);
+//    network, unbounded under Wine) and nothing fetched from the network;
 //  - no error in its trust status but those of the revocation check that was
 //    not asked for; the Authenticode policy passes too;
 //  - it ends in a self-signed root that the machine's own Root store holds.

@@ -31,7 +31,8 @@ void build_one_chain(const crypt32_functions& crypt32) {
   parameters.cbSize = sizeof(parameters);
   for (const HCERTCHAINENGINE engine : kEngines) {
     certificate_chain chain(crypt32);
-    crypt32.CertGetCertificateChain(engine, root.get(), nullptr, nullptr, &parameters, 0, nullptr, chain.out());
+    crypt32.CertGetCertificateChain(engine, root.get(), nullptr, nullptr, &parameters,
+                                    CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, chain.out());
   }
 }
 
