@@ -1,5 +1,6 @@
 #include "support/publisher_signature.h"
 
+#include "support/publisher_chain.h"
 #include "support/system_libraries.h"
 #include "support/system_log.h"
 
@@ -38,12 +39,9 @@ public:
 
   LONG result() const { return result_; }
 
-  // The signer and its certificate, when the signature could be read at all.
-  CRYPT_PROVIDER_SGNR* signer() const {
-    if (!data_.hWVTStateData) return nullptr;
-    CRYPT_PROVIDER_DATA* provider = wintrust_.WTHelperProvDataFromStateData(data_.hWVTStateData);
-    return provider ? wintrust_.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-  }
+  // The signer's certificate, when the signature could be read at all. The
+  // signer's verify time (sftVerifyAsOf) is never used: under Wine it comes
+  // from a counter-signature nobody verified, or from the file's own time.
   PCCERT_CONTEXT signer_certificate() const {
     CRYPT_PROVIDER_SGNR* sgnr = signer();
     CRYPT_PROVIDER_CERT* cert = sgnr ? wintrust_.WTHelperGetProvCertFromChain(sgnr, 0) : nullptr;
@@ -51,27 +49,17 @@ public:
   }
 
 private:
+  CRYPT_PROVIDER_SGNR* signer() const {
+    if (!data_.hWVTStateData) return nullptr;
+    CRYPT_PROVIDER_DATA* provider = wintrust_.WTHelperProvDataFromStateData(data_.hWVTStateData);
+    return provider ? wintrust_.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+  }
+
   const wintrust_functions& wintrust_;
   GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   WINTRUST_FILE_INFO file_info_{};
   WINTRUST_DATA data_{};
   LONG result_ = TRUST_E_NOSIGNATURE;
-};
-
-class certificate_chain {
-public:
-  explicit certificate_chain(const crypt32_functions& crypt32) : crypt32_(crypt32) {}
-  certificate_chain(const certificate_chain&) = delete;
-  certificate_chain& operator=(const certificate_chain&) = delete;
-  ~certificate_chain() {
-    if (chain_) crypt32_.CertFreeCertificateChain(chain_);
-  }
-  PCCERT_CHAIN_CONTEXT* out() { return &chain_; }
-  PCCERT_CHAIN_CONTEXT get() const { return chain_; }
-
-private:
-  const crypt32_functions& crypt32_;
-  PCCERT_CHAIN_CONTEXT chain_ = nullptr;
 };
 
 std::wstring name_attribute(const crypt32_functions& crypt32, PCCERT_CONTEXT certificate,
@@ -85,34 +73,6 @@ std::wstring name_attribute(const crypt32_functions& crypt32, PCCERT_CONTEXT cer
   return name;
 }
 
-// Builds the signer's chain for code signing at the signature's own time,
-// from the trusted roots and the certificates the signature carries, and
-// applies the Authenticode policy to it. Revocation is never asked for: it
-// would go to the network, unbounded under Wine.
-LONG check_chain(const crypt32_functions& crypt32, PCCERT_CONTEXT leaf, FILETIME* verify_time) {
-  LPSTR code_signing = const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING);
-  CERT_CHAIN_PARA parameters{};
-  parameters.cbSize = sizeof(parameters);
-  parameters.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-  parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
-  parameters.RequestedUsage.Usage.rgpszUsageIdentifier = &code_signing;
-
-  certificate_chain chain(crypt32);
-  if (!crypt32.CertGetCertificateChain(nullptr, leaf, verify_time, leaf->hCertStore, &parameters, 0,
-                                       nullptr, chain.out())) {
-    return HRESULT_FROM_WIN32(::GetLastError());
-  }
-  CERT_CHAIN_POLICY_PARA policy{};
-  policy.cbSize = sizeof(policy);
-  CERT_CHAIN_POLICY_STATUS status{};
-  status.cbSize = sizeof(status);
-  if (!crypt32.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_AUTHENTICODE, chain.get(), &policy,
-                                                &status)) {
-    return HRESULT_FROM_WIN32(::GetLastError());
-  }
-  return static_cast<LONG>(status.dwError);
-}
-
 signature_verdict refused(signature_verdict::step_kind step, LONG result, code_signer signer = {}) {
   signature_verdict verdict;
   verdict.step = step;
@@ -121,7 +81,7 @@ signature_verdict refused(signature_verdict::step_kind step, LONG result, code_s
   return verdict;
 }
 
-signature_verdict verify(const held_file& file, const std::wstring& publisher) {
+signature_verdict verify(const held_file& file, const std::wstring& publisher, const publisher_roots& roots) {
   if (!file.IsHeld()) {
     const DWORD error = file.HoldError();
     return refused(signature_verdict::file, static_cast<LONG>(error ? error : ERROR_INVALID_HANDLE));
@@ -131,7 +91,6 @@ signature_verdict verify(const held_file& file, const std::wstring& publisher) {
   if (!wintrust || !crypt32) return refused(signature_verdict::signature, static_cast<LONG>(ERROR_MOD_NOT_FOUND));
 
   const trust_state state(*wintrust, file);
-  CRYPT_PROVIDER_SGNR* signer = state.signer();
   PCCERT_CONTEXT leaf = state.signer_certificate();
   code_signer names;
   if (leaf) {
@@ -141,11 +100,16 @@ signature_verdict verify(const held_file& file, const std::wstring& publisher) {
   if (state.result() != ERROR_SUCCESS) return refused(signature_verdict::signature, state.result(), names);
   if (!leaf) return refused(signature_verdict::signature, TRUST_E_NOSIGNATURE);
 
-  const LONG chain_result = check_chain(*crypt32, leaf, &signer->sftVerifyAsOf);
+  certificate_chain chain(*crypt32);
+  const LONG chain_result = judge_publisher_chain(*crypt32, leaf, chain);
   if (chain_result != ERROR_SUCCESS) return refused(signature_verdict::chain, chain_result, names);
 
   if (names.organization != publisher || names.common_name != publisher) {
     return refused(signature_verdict::publisher, TRUST_E_SUBJECT_NOT_TRUSTED, names);
+  }
+  // After the names: a file signed by someone else is refused as such.
+  if (!chain_holds_one_of(*crypt32, chain.get(), roots)) {
+    return refused(signature_verdict::chain, CERT_E_UNTRUSTEDROOT, names);
   }
   signature_verdict verdict;
   verdict.trusted = true;
@@ -181,13 +145,18 @@ void log_start_refusal(const std::wstring& path, const code_signer& signer) {
 }
 
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher) {
+  return check_publisher_signature(file, publisher, build_publisher_roots());
+}
+
+signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher,
+                                            const publisher_roots& roots) {
   if (publisher.empty()) {
     signature_verdict verdict;
     verdict.trusted = true;
     verdict.step = signature_verdict::gate_off;
     return verdict;
   }
-  signature_verdict verdict = verify(file, publisher);
+  signature_verdict verdict = verify(file, publisher, roots);
   const std::wstring signer = verdict.signer.describe();
   if (verdict.trusted) {
     g_system_log.write_w(my_system_log::level_milestone, kAcceptedLine, file.Path().c_str(), signer.c_str());

@@ -5,13 +5,19 @@
 // A file passes only when all of these hold:
 //  - WinVerifyTrust accepts its Authenticode signature (no UI, no revocation,
 //    no network);
-//  - the signer's certificate chains to a trusted root for code signing, at
-//    the signature's time, with no revocation asked for (Wine's WinVerifyTrust
-//    alone lets untrusted, expired and wrong-usage SHA-256 signers through);
-//  - the signer's organisation and common name both equal the publisher.
+//  - the signer's certificate chain, judged by the launcher itself
+//    (publisher_chain.h: the machine's chain engine, the current time, no
+//    error in its trust status, a self-signed root in the machine's Root
+//    store, the Authenticode policy), for code signing (Wine's WinVerifyTrust
+//    alone lets untrusted, expired and wrong-usage SHA-256 signers through,
+//    and its chain policy incomplete chains);
+//  - the signer's organisation and common name both equal the publisher;
+//  - the chain holds one of the publisher's pinned CA certificates
+//    (publisher_roots.h), when any are given.
 // An empty publisher switches the gate off: every file passes unchecked, as
 // for a vendor that does not sign its installers.
 #include "support/held_file.h"
+#include "support/publisher_roots.h"
 
 #include <windows.h>
 
@@ -36,18 +42,22 @@ struct signature_verdict {
   bool trusted = false;
   step_kind step = file;
   // S_OK when trusted; otherwise the HRESULT of the failed check, the
-  // Windows error of an unreadable file, or TRUST_E_SUBJECT_NOT_TRUSTED for a
-  // signer with other names.
+  // Windows error of an unreadable file, TRUST_E_SUBJECT_NOT_TRUSTED for a
+  // signer with other names, or CERT_E_UNTRUSTEDROOT (step chain) for a
+  // chain that holds none of the pinned CA certificates.
   LONG result = S_OK;
   code_signer signer;  // as seen in the signature; empty when none was read
 
   const wchar_t* step_name() const;
 };
 
-// Checks `file`, read through the handle that holds it, against `publisher`.
-// Every refusal is logged at level 5 with the file, the step, the result and
-// the signer seen.
+// Checks `file`, read through the handle that holds it, against `publisher`
+// and the CA certificates its chain must hold one of: `roots`, or the
+// build's (VELORA_PUBLISHER_ROOTS). Every refusal is logged at level 5 with
+// the file, the step, the result and the signer seen.
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher);
+signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher,
+                                            const publisher_roots& roots);
 
 // Logs, in the check's own words, a start refused after the check because
 // the checked file is no longer where it was found (step "location").

@@ -103,7 +103,13 @@ const crypt32_functions* crypt32_library() {
         return resolve(m, "CertGetCertificateChain", f.CertGetCertificateChain) &&
                resolve(m, "CertVerifyCertificateChainPolicy", f.CertVerifyCertificateChainPolicy) &&
                resolve(m, "CertFreeCertificateChain", f.CertFreeCertificateChain) &&
-               resolve(m, "CertGetNameStringW", f.CertGetNameStringW);
+               resolve(m, "CertGetNameStringW", f.CertGetNameStringW) &&
+               resolve(m, "CertOpenStore", f.CertOpenStore) &&
+               resolve(m, "CertCloseStore", f.CertCloseStore) &&
+               resolve(m, "CertFindCertificateInStore", f.CertFindCertificateInStore) &&
+               resolve(m, "CertEnumCertificatesInStore", f.CertEnumCertificatesInStore) &&
+               resolve(m, "CertFreeCertificateContext", f.CertFreeCertificateContext) &&
+               resolve(m, "CryptHashCertificate2", f.CryptHashCertificate2);
       });
   return library.table();
 }

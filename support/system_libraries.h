@@ -52,6 +52,12 @@ struct crypt32_functions {
   decltype(&::CertVerifyCertificateChainPolicy) CertVerifyCertificateChainPolicy;
   decltype(&::CertFreeCertificateChain) CertFreeCertificateChain;
   decltype(&::CertGetNameStringW) CertGetNameStringW;
+  decltype(&::CertOpenStore) CertOpenStore;
+  decltype(&::CertCloseStore) CertCloseStore;
+  decltype(&::CertFindCertificateInStore) CertFindCertificateInStore;
+  decltype(&::CertEnumCertificatesInStore) CertEnumCertificatesInStore;
+  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
+  decltype(&::CryptHashCertificate2) CryptHashCertificate2;
 };
 
 struct wintrust_functions {

@@ -6,6 +6,7 @@
 #include "support/held_file.h"
 #include "support/md5.h"
 #include "support/path_utils.h"
+#include "support/publisher_check_warm_up.h"
 #include "support/publisher_signature.h"
 #include "support/staged_file.h"
 #include "support/system_log.h"
@@ -69,6 +70,9 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
                                         const std::wstring& expected_md5, size_t size_limit) {
   checked_download_ = checked_file();
   if (!CreateDirectoryTree(destination)) return false;
+  // The publisher check's first run in a process is slow: warmed up while
+  // the body arrives.
+  publisher_check_warm_up warm_up;
 
   http_request request = prepare_download_request(wide_to_ansi(url), proxy_user, proxy_password);
   request.body_limit = size_limit;
@@ -118,6 +122,7 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   // hold lets the file be moved but never written, so the file moved into
   // place carries its verdict (TakeCheckedDownload).
   checked_file checked{held_file(temporary, held_file::movable), signature_verdict()};
+  warm_up.Wait();
   checked.verdict = check_publisher_signature(checked.file, publisher_);
   if (!checked.verdict.trusted) {
     checked.file.Release();

@@ -13,16 +13,38 @@ then changed as its name says:
   expired.exe           a leaf whose validity ended before the signature
   nousage.exe           a leaf for server authentication only
   altered.exe           a leaf whose bytes were changed after its issuer signed it
+  orphan.exe            the publisher's names from an issuing CA whose own
+                        certificate exists nowhere: the chain stops at the leaf
+  expired_forged_time.exe
+                        expired.exe with a forged time stamp (a PKCS#9
+                        counter-signature with garbage for a signature) of a
+                        day while the leaf was valid
+  expired_old_file.exe  expired.exe with its file time set to that day
+  unpinned.exe          the publisher's names from a root the machine trusts
+                        that the build does not pin
+  userroot.exe          the publisher's names from a root trusted in the
+                        current user's Root store only
+  issued.exe            signed by the publisher through the vendor's issuing
+                        CA, which the signature carries
+  CA.sha256             the SHA-256 thumbprint of each test CA (vendor-root,
+                        other-root, user-root, vendor-ca), for pins
   empty.exe             no bytes at all
   folder.exe\\          a folder of that name
 
 usage: make_signature_cases.py PKI_DIR SIGN_PE UNSIGNED_EXE OUT_DIR
 """
+import calendar
 import os
 import shutil
 import struct
 import subprocess
 import sys
+
+import forged_countersignature
+
+# A day inside the expired leaf's validity (2020-01-01 to 2021-01-01).
+VALID_DAY_UTC = "200601000000Z"
+VALID_DAY = calendar.timegm((2020, 6, 1, 0, 0, 0))
 
 
 def sign(sign_pe, pki, identity, source, target):
@@ -66,8 +88,15 @@ def main():
     at = lambda name: os.path.join(out, name)
 
     shutil.copyfile(unsigned, at("unsigned.exe"))
-    for identity in ("vendor", "other", "lookalike", "expired", "nousage", "altered"):
+    for identity in ("vendor", "other", "lookalike", "expired", "nousage", "altered", "orphan", "unpinned",
+                     "userroot", "issued"):
         sign(sign_pe, pki, identity, unsigned, at(identity + ".exe"))
+
+    expired = open(at("expired.exe"), "rb").read()
+    with open(at("expired_forged_time.exe"), "wb") as f:
+        f.write(forged_countersignature.add_forged_time(expired, VALID_DAY_UTC))
+    shutil.copyfile(at("expired.exe"), at("expired_old_file.exe"))
+    os.utime(at("expired_old_file.exe"), (VALID_DAY, VALID_DAY))
 
     data = open(at("vendor.exe"), "rb").read()
     text = next((pointer, size) for name, pointer, size in pe_sections(data) if name == b".text")
@@ -85,6 +114,9 @@ def main():
         sys.exit("make_signature_cases: no RSA signature found in vendor.exe")
     shutil.copyfile(at("vendor.exe"), at("signature_changed.exe"))
     change_byte(at("signature_changed.exe"), offset + signature + 4 + 100)
+
+    for ca in ("vendor-root", "other-root", "user-root", "vendor-ca"):
+        shutil.copyfile(os.path.join(pki, ca + ".sha256"), at(ca + ".sha256"))
 
     open(at("empty.exe"), "wb").close()
     os.makedirs(at("folder.exe"))

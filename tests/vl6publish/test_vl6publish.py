@@ -54,6 +54,8 @@ def read(path):
 
 with open(os.path.join(TEST_PKI, "publisher.txt")) as source:
     PUBLISHER = source.read().strip()
+with open(os.path.join(TEST_PKI, "other-root.sha256")) as source:
+    OTHER_ROOT = source.read().strip()
 OTHER = "Other Test Publisher"
 VENDOR_SIGNED = "signed by O=%s, CN=%s, the publisher" % (PUBLISHER, PUBLISHER)
 OTHER_SIGNED = 'signed by O=%s, CN=%s, not by the publisher "%s"' % (OTHER, OTHER, PUBLISHER)
@@ -466,8 +468,16 @@ class SignerTest(unittest.TestCase):
             ("the vendor's", [vendor], [], OK, ["setup64.exe: accepted, " + VENDOR_SIGNED]),
             ("another publisher's", [foreign], [], FAULT, ["setup64.exe: REFUSED, " + OTHER_SIGNED]),
             ("unsigned", [standin("unsigned", "setup64.exe")], [], FAULT, ["setup64.exe: REFUSED, " + UNSIGNED]),
-            ("for a launcher of that other publisher", [foreign], ["--publisher", OTHER], OK,
+            ("for a launcher of that other publisher, pinning its root", [foreign],
+             ["--publisher", OTHER, "--publisher-roots", OTHER_ROOT], OK,
              ["setup64.exe: accepted, signed by O=%s, CN=%s, the publisher" % (OTHER, OTHER)]),
+            # The build pins the test vendor's root, whoever the publisher named.
+            ("that other publisher's names alone", [foreign], ["--publisher", OTHER], FAULT,
+             ["setup64.exe: REFUSED, signed by O=%s, CN=%s, a certificate the launcher does not trust for "
+              "code signing (0x800B0109" % (OTHER, OTHER)]),
+            ("that other publisher, any root this Windows trusts", [foreign],
+             ["--publisher", OTHER, "--publisher-roots", ""], OK, ["setup64.exe: accepted"]),
+            ("pins that are no thumbprints", [vendor], ["--publisher-roots", "abc"], USAGE, []),
             ("one to start, one missing", [vendor, missing], [], FILE_ERROR,
              ["setup64.exe: accepted", "missing.exe: REFUSED, cannot be read (Windows error 2)"]),
         ]

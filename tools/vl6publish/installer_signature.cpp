@@ -23,7 +23,7 @@ const named_result kNamedResults[] = {
     {TRUST_E_BAD_DIGEST, L"the file was changed after signing"},
     {TRUST_E_CERT_SIGNATURE, L"a signature in it does not verify"},
     {TRUST_E_SUBJECT_FORM_UNKNOWN, L"not a file that can be signed"},
-    {CERT_E_UNTRUSTEDROOT, L"its root is not trusted"},
+    {CERT_E_UNTRUSTEDROOT, L"its root is not trusted, or holds no CA the launcher pins"},
     {CERT_E_CHAINING, L"no chain to a trusted root"},
     {CERT_E_EXPIRED, L"the certificate had expired"},
     {CERT_E_WRONG_USAGE, L"the certificate is not for code signing"},
@@ -63,12 +63,13 @@ std::wstring describe_verdict(const signature_verdict& verdict, const std::wstri
   return signer + why;
 }
 
-int report_signers(const std::vector<std::wstring>& files, const std::wstring& publisher) {
+int report_signers(const std::vector<std::wstring>& files, const std::wstring& publisher,
+                   const publisher_roots& roots) {
   bool unreadable = false;
   bool refused = false;
   for (const std::wstring& path : files) {
     const held_file file(path);
-    const signature_verdict verdict = check_publisher_signature(file, publisher);
+    const signature_verdict verdict = check_publisher_signature(file, publisher, roots);
     unreadable = unreadable || verdict.step == signature_verdict::file;
     refused = refused || !verdict.trusted;
     write_out(path + (verdict.trusted ? L": accepted, " : L": REFUSED, ") + describe_verdict(verdict, publisher) +

@@ -20,4 +20,5 @@ std::wstring describe_verdict(const signature_verdict& verdict, const std::wstri
 // The `signer` command: holds each file and prints its verdict, one line a
 // file. Returns the exit code: exit_ok when the launcher would start every
 // file, exit_file_error when one could not be read, else exit_fault_found.
-int report_signers(const std::vector<std::wstring>& files, const std::wstring& publisher);
+int report_signers(const std::vector<std::wstring>& files, const std::wstring& publisher,
+                   const publisher_roots& roots);

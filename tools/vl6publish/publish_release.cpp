@@ -220,7 +220,7 @@ int publish_release(const release_inputs& inputs) {
   for (release_file& file : files) {
     if (!file.architecture) continue;
     file.hold = held_file(file.source);
-    const signature_verdict verdict = check_publisher_signature(file.hold, inputs.publisher);
+    const signature_verdict verdict = check_publisher_signature(file.hold, inputs.publisher, inputs.roots);
     file.signature = describe_verdict(verdict, inputs.publisher);
     if (verdict.trusted) continue;
     if (verdict.step == signature_verdict::file) {

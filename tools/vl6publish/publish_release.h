@@ -1,6 +1,8 @@
 #pragma once
 // The `publish` command: lays out a release for a static web server and
 // writes the manifest that names it.
+#include "support/publisher_roots.h"
+
 #include <string>
 
 struct release_inputs {
@@ -16,6 +18,9 @@ struct release_inputs {
   // Whose signature each installer must carry (O and CN of its certificate,
   // as the launcher checks it); empty: not checked.
   std::wstring publisher;
+  // The CA certificates the signer's chain must hold one of (by default the
+  // build's VELORA_PUBLISHER_ROOTS); empty: any root this Windows trusts.
+  publisher_roots roots;
   // Publish installers the launcher would refuse, with a warning.
   bool allow_unsigned = false;
 };

@@ -147,14 +147,15 @@ bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port
 // Lays the body down where the launcher's check can read it, holds it, and
 // adds its signer and verdict to `text`. Returns whether the launcher would
 // start it.
-bool installer_signed(const std::vector<char>& body, const std::wstring& publisher, std::wstring& text) {
+bool installer_signed(const std::vector<char>& body, const std::wstring& publisher, const publisher_roots& roots,
+                      std::wstring& text) {
   const scratch_file copy(body);
   if (copy.Path().empty()) {
     text += L"\n    signature not checked: no temporary copy (Windows error " + number(copy.Error()) + L")";
     return false;
   }
   const held_file held(copy.Path());
-  const signature_verdict verdict = check_publisher_signature(held, publisher);
+  const signature_verdict verdict = check_publisher_signature(held, publisher, roots);
   text += (verdict.trusted ? L"\n    " : L"\n    REFUSED: ") + describe_verdict(verdict, publisher);
   return verdict.trusted;
 }
@@ -218,7 +219,7 @@ int verify_release(const verify_inputs& inputs) {
     if (!matched) ++failed;
     // What the launcher's gate says of the very bytes served, whatever their digest.
     if (file.kind == kInstallerKind && answer.ok() && !answer.body.empty()) {
-      if (!installer_signed(answer.body, inputs.publisher, text)) ++refused;
+      if (!installer_signed(answer.body, inputs.publisher, inputs.roots, text)) ++refused;
     }
     write_out(text + L"\n");
   }

@@ -1,6 +1,8 @@
 #pragma once
 // The `verify` command: the smoke test of a release on its server, through
 // the launcher's own HTTP client and request preparation.
+#include "support/publisher_roots.h"
+
 #include <string>
 
 struct verify_inputs {
@@ -12,6 +14,9 @@ struct verify_inputs {
   // Whose signature each installer must carry, as the launcher checks it;
   // empty: not checked.
   std::wstring publisher;
+  // The CA certificates the signer's chain must hold one of (by default the
+  // build's VELORA_PUBLISHER_ROOTS); empty: any root this Windows trusts.
+  publisher_roots roots;
 };
 
 // Fetches the manifest, then every installer and manual it gives a 64-bit or

@@ -24,7 +24,8 @@ const wchar_t kUsage[] =
     L"\n"
     L"vl6publish publish --out DIR --version 6.B.C.D --base-url URL --manual FILE\n"
     L"                   (--setup64 FILE --setup32 FILE | --setup-both FILE)\n"
-    L"                   [--new-major VERSION URL] [--publisher NAME] [--allow-unsigned]\n"
+    L"                   [--new-major VERSION URL] [--publisher NAME] [--publisher-roots LIST]\n"
+    L"                   [--allow-unsigned]\n"
     L"    Copies the installers and the manual to DIR\\download\\VERSION\\ under their names in\n"
     L"    lower case and writes DIR\\launcher\\installer6.lt (code page 932, CR LF) with URLs\n"
     L"    below URL, the address DIR is served as (http:// or https://, its path in lower\n"
@@ -32,21 +33,25 @@ const wchar_t kUsage[] =
     L"    URL of its page, as given. Upload DIR as it is to any static web server.\n"
     L"    Refuses an installer the launcher would not start: one not signed by NAME (the\n"
     L"    organisation and common name of its code-signing certificate, which must chain to a\n"
-    L"    root this Windows trusts); --allow-unsigned publishes it anyway, with a warning.\n"
+    L"    root in this machine's Root store through one of the CAs of LIST);\n"
+    L"    --allow-unsigned publishes it anyway, with a warning.\n"
     L"vl6publish check FILE\n"
     L"    Says what the launcher takes from the manifest FILE on a 64-bit and on a 32-bit\n"
     L"    Windows, and which lines it ignores or may misread, and why.\n"
-    L"vl6publish verify URL [--proxy HOST:PORT] [--publisher NAME]\n"
+    L"vl6publish verify URL [--proxy HOST:PORT] [--publisher NAME] [--publisher-roots LIST]\n"
     L"    Fetches the manifest at URL (a URL not ending in .lt is the server's address, and\n"
     L"    /launcher/installer6.lt?scode=R7QD is asked below it) with the launcher's HTTP\n"
     L"    client, downloads every installer and the manual it names and checks their MD5,\n"
     L"    and prints each installer's signer: one not signed by NAME is a fault.\n"
     L"    Uses the system's proxy settings unless --proxy is given.\n"
-    L"vl6publish signer [--publisher NAME] FILE...\n"
+    L"vl6publish signer [--publisher NAME] [--publisher-roots LIST] FILE...\n"
     L"    Prints each file's signer and whether the launcher would start it.\n"
     L"\n"
     L"NAME defaults to \"" VELORA_PUBLISHER L"\", the publisher this build's launcher wants;\n"
     L"an empty NAME checks no signature, as a launcher built without a publisher.\n"
+    L"LIST: the SHA-256 thumbprints (hex, separated by commas) of the CA certificates the\n"
+    L"signer's chain must hold one of; it defaults to the build's VELORA_PUBLISHER_ROOTS\n"
+    L"(\"" VELORA_PUBLISHER_ROOTS L"\"). An empty LIST takes any root this Windows trusts.\n"
     L"\n"
     L"Output: Unicode on a console, UTF-8 when redirected.\n"
     L"Exit codes:\n"
@@ -111,10 +116,27 @@ std::wstring publisher_of(const options& given) {
   return given.has(L"--publisher") ? given.value(L"--publisher") : std::wstring(kBuildPublisher);
 }
 
+// --publisher-roots as given (an empty one too, with a warning), else the
+// build's pins. False for a text that is no list of thumbprints.
+bool roots_of(const options& given, publisher_roots& roots) {
+  if (!given.has(L"--publisher-roots")) {
+    roots = build_publisher_roots();
+    return true;
+  }
+  if (!parse_publisher_roots(given.value(L"--publisher-roots"), roots)) return false;
+  if (roots.empty() && !publisher_of(given).empty()) {
+    write_error(L"vl6publish: warning: --publisher-roots is empty: an installer passes with the publisher's "
+                L"names from any certification authority this Windows trusts\n");
+  }
+  return true;
+}
+
+const wchar_t kRootsProblem[] = L"--publisher-roots wants SHA-256 thumbprints (64 hex digits), separated by commas";
+
 int publish_command(const std::vector<std::wstring>& words) {
   const options given(words, {{L"--out", 1}, {L"--version", 1}, {L"--base-url", 1}, {L"--manual", 1},
                               {L"--setup64", 1}, {L"--setup32", 1}, {L"--setup-both", 1}, {L"--new-major", 2},
-                              {L"--publisher", 1}, {L"--allow-unsigned", 0}});
+                              {L"--publisher", 1}, {L"--publisher-roots", 1}, {L"--allow-unsigned", 0}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (!given.positional().empty()) return usage_error(L"publish takes no argument " + given.positional()[0]);
   for (const wchar_t* required : {L"--out", L"--version", L"--base-url", L"--manual"}) {
@@ -136,6 +158,7 @@ int publish_command(const std::vector<std::wstring>& words) {
   inputs.new_major_version = given.value(L"--new-major", 0);
   if (given.has(L"--new-major")) inputs.new_major_url = given.value(L"--new-major", 1);
   inputs.publisher = publisher_of(given);
+  if (!roots_of(given, inputs.roots)) return usage_error(kRootsProblem);
   inputs.allow_unsigned = given.has(L"--allow-unsigned");
   return publish_release(inputs);
 }
@@ -167,21 +190,24 @@ int check_command(const std::vector<std::wstring>& words) {
 }
 
 int verify_command(const std::vector<std::wstring>& words) {
-  const options given(words, {{L"--proxy", 1}, {L"--publisher", 1}});
+  const options given(words, {{L"--proxy", 1}, {L"--publisher", 1}, {L"--publisher-roots", 1}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (given.positional().size() != 1) return usage_error(L"verify wants one URL");
   verify_inputs inputs;
   inputs.url = given.positional()[0];
   inputs.proxy = given.value(L"--proxy");
   inputs.publisher = publisher_of(given);
+  if (!roots_of(given, inputs.roots)) return usage_error(kRootsProblem);
   return verify_release(inputs);
 }
 
 int signer_command(const std::vector<std::wstring>& words) {
-  const options given(words, {{L"--publisher", 1}});
+  const options given(words, {{L"--publisher", 1}, {L"--publisher-roots", 1}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (given.positional().empty()) return usage_error(L"signer wants one file or more");
-  return report_signers(given.positional(), publisher_of(given));
+  publisher_roots roots;
+  if (!roots_of(given, roots)) return usage_error(kRootsProblem);
+  return report_signers(given.positional(), publisher_of(given), roots);
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+#include "support/publisher_check_warm_up.h"
+
+#include "support/certificate_owners.h"
+#include "support/system_libraries.h"
+
+#include <atomic>
+
+namespace {
+
+const wchar_t kMachineRootStore[] = L"Root";
+const HCERTCHAINENGINE kEngines[] = {HCCE_LOCAL_MACHINE, HCCE_CURRENT_USER};
+
+std::atomic<bool> g_warm{false};
+
+// Any certificate the machine's Root store holds: its chain, built by each
+// engine the check uses, makes the engine and Wine's list of trusted roots.
+// WinVerifyTrust builds its chain with the current user's engine, the
+// launcher's own judgement with the machine's; each engine costs about as
+// much to make as the list of roots.
+void build_one_chain(const crypt32_functions& crypt32) {
+  const certificate_store store(
+      crypt32, crypt32.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                     CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG |
+                                         CERT_STORE_OPEN_EXISTING_FLAG,
+                                     kMachineRootStore));
+  if (!store.get()) return;
+  certificate_context root(crypt32);
+  root.reset(crypt32.CertEnumCertificatesInStore(store.get(), nullptr));
+  if (!root.get()) return;
+  CERT_CHAIN_PARA parameters{};
+  parameters.cbSize = sizeof(parameters);
+  for (const HCERTCHAINENGINE engine : kEngines) {
+    certificate_chain chain(crypt32);
+    crypt32.CertGetCertificateChain(engine, root.get(), nullptr, nullptr, &parameters,
+                                    CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, chain.out());
+  }
+}
+
+DWORD WINAPI warm_up(void*) {
+  // wintrust brings crypt32 along.
+  if (!wintrust_library()) return 0;
+  if (const crypt32_functions* crypt32 = crypt32_library()) build_one_chain(*crypt32);
+  g_warm = true;
+  return 0;
+}
+
+}  // namespace
+
+publisher_check_warm_up::publisher_check_warm_up() {
+  if (g_warm) return;
+  // Without a thread the check warms itself up when it runs, as before.
+  thread_.Reset(::CreateThread(nullptr, 0, warm_up, nullptr, 0, nullptr));
+}
+
+void publisher_check_warm_up::Wait() {
+  if (!thread_.IsValid()) return;
+  ::WaitForSingleObject(thread_.Get(), INFINITE);
+  thread_.Close();
+}
