@@ -9,7 +9,9 @@
 # (cleanup.sh), run in reverse order on any exit, SIGINT and SIGTERM included:
 # the Wine bench session and the local update server have their own starts
 # that do so (services.sh). The launcher window's class and control ids come
-# from res/resource.h (launcher_window.sh).
+# from res/resource.h (launcher_window.sh). PE32 programs need the i386 route
+# on some machines, and what Windows programs print may be in code page 932
+# (windows.sh).
 script_name=${1:?usage: . scripts/lib/script.sh NAME}
 velora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
@@ -21,5 +23,7 @@ velora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 . "$velora_root/scripts/lib/services.sh"
 # shellcheck source=scripts/lib/launcher_window.sh
 . "$velora_root/scripts/lib/launcher_window.sh"
+# shellcheck source=scripts/lib/windows.sh
+. "$velora_root/scripts/lib/windows.sh"
 
 steps_trap_exit

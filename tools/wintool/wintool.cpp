@@ -5,6 +5,10 @@
 //       rectangle as "LEFT TOP WIDTH HEIGHT"
 //   wintool close-window CLASS            asks every window of CLASS to close
 //   wintool is-enabled CLASS CONTROL_ID   exit 0 when that control is enabled
+//   wintool windows CLASS
+//       what the program that owns the window of CLASS runs on, as it sees
+//       it: "wow64 yes|no" (IsWow64Process on that process: a 32-bit program
+//       on 64-bit Windows), then "native x64|x86|..." (GetNativeSystemInfo)
 // Exit code 0 on success, 1 when no such window was found in time, 2 on misuse.
 #include <windows.h>
 
@@ -76,8 +80,26 @@ int wmain(int argc, wchar_t** argv) {
                                 : nullptr;
     return control && ::IsWindowEnabled(control) ? 0 : 1;
   }
+  if (argc >= 3 && std::wcscmp(argv[1], L"windows") == 0) {
+    const HWND window = find_window(argv[2]);
+    DWORD process_id = 0;
+    if (!window || !::GetWindowThreadProcessId(window, &process_id)) return 1;
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (!process) return 1;
+    BOOL wow64 = FALSE;
+    const BOOL asked = ::IsWow64Process(process, &wow64);
+    ::CloseHandle(process);
+    if (!asked) return 1;
+    SYSTEM_INFO info{};
+    ::GetNativeSystemInfo(&info);
+    const wchar_t* native = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64   ? L"x64"
+                            : info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? L"x86"
+                                                                                          : L"other";
+    std::wprintf(L"wow64 %ls\nnative %ls\n", wow64 ? L"yes" : L"no", native);
+    return 0;
+  }
   std::fwprintf(stderr,
                 L"usage: wintool wait-window CLASS TIMEOUT_MS [CHILD_ID] | close-window CLASS | "
-                L"is-enabled CLASS CONTROL_ID\n");
+                L"is-enabled CLASS CONTROL_ID | windows CLASS\n");
   return 2;
 }
