@@ -84,11 +84,11 @@ bool owned_by_this_account(HANDLE folder) {
   return is_own_account(owner);
 }
 
-bool is_reparse_point(HANDLE folder) {
+// The attributes of what the handle opened itself (a link opened as a link
+// shows as one); 0 when they cannot be read.
+DWORD attributes_of(HANDLE entry) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
-  return !::GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof(tag)) ||
-         (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-         !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  return ::GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof(tag)) ? tag.FileAttributes : 0;
 }
 
 }  // namespace
@@ -137,9 +137,15 @@ private_folder::private_folder(const std::wstring& path, creation create) {
   }
   // Looked at again through the hold: a link put there since the look above
   // is refused, not followed. Held, the name can no longer change.
-  if (is_reparse_point(held.Get()) || examine_entry(folder) != entry_kind::plain) {
+  const DWORD attributes = attributes_of(held.Get());
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || examine_entry(folder) != entry_kind::plain) {
     error_ = ERROR_CANT_ACCESS_FILE;
     g_system_log.write_w(my_system_log::level_failure, kLinkKeptLine, folder.c_str());
+    return;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    error_ = ERROR_DIRECTORY;
+    g_system_log.write_w(my_system_log::level_failure, kNotHeldLine, folder.c_str(), static_cast<int>(error_));
     return;
   }
   if (!owned_by_this_account(held.Get())) {

@@ -255,6 +255,18 @@ TEST_F(Inventory, CacheFolderIsHeldUntilTheRunLetsGo) {
   EXPECT_TRUE(::MoveFileW(folder.c_str(), aside.c_str()));
 }
 
+// A file where the cache folder goes: nothing is cached there, and nothing
+// can be downloaded, as with a cache that cannot be written.
+TEST_F(Inventory, FileWhereTheCacheFolderGoesIsNoCache) {
+  remove_tree(cache_);
+  write_file(cache_.substr(0, cache_.size() - 1), kAbc);
+  data_.SearchLocalInstaller(&running_);
+  EXPECT_EQ(data_.installer_info.location, installer_info::location_none);
+  data_.SetDownloadPath(&running_);
+  EXPECT_TRUE(data_.installer_info.download_path.empty());
+  EXPECT_EQ(read_file(cache_.substr(0, cache_.size() - 1)), kAbc);
+}
+
 TEST(CacheOwner, OnlyThisAccountOwnsTheCache) {
   PSID foreign = nullptr;
   ASSERT_TRUE(::ConvertStringSidToSidW(L"S-1-5-21-1004336348-1177238915-682003330-1001", &foreign));
