@@ -3,7 +3,8 @@
 // crypt32 are loaded, and Wine builds its list of trusted roots (160-300 ms)
 // on the first chain. A download can hide that: the downloader starts a
 // warm-up when a download begins, on a thread of its own, which loads the
-// libraries and builds one chain with the machine's engine the check uses.
+// libraries, builds one chain with each engine the check uses and asks
+// WinVerifyTrust about the program's own file.
 // The thread is the owner's: Wait() joins it before the check runs, and so
 // does the destructor on every other way out. A process whose check is warm
 // already starts no thread.
