@@ -21,6 +21,16 @@ private:
   HCERTSTORE store_;
 };
 
+// The local machine's own Root store, read-only: the roots the machine
+// trusts, whatever any user added to a store of their own. Empty (get() null)
+// when it cannot be opened.
+inline certificate_store machine_root_store(const crypt32_functions& crypt32) {
+  return certificate_store(crypt32, crypt32.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                                          CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG |
+                                                              CERT_STORE_OPEN_EXISTING_FLAG,
+                                                          L"Root"));
+}
+
 class certificate_context {
 public:
   explicit certificate_context(const crypt32_functions& crypt32) : crypt32_(crypt32) {}

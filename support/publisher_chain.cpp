@@ -5,7 +5,6 @@
 
 namespace {
 
-const wchar_t kMachineRootStore[] = L"Root";
 const wchar_t kThumbprintAlgorithm[] = L"SHA256";
 
 // What a revocation check reports when it was not done: never asked for here.
@@ -49,11 +48,7 @@ bool same_encoding(PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
 
 // Whether the machine's own Root store holds exactly this certificate.
 bool machine_trusts_root(const crypt32_functions& crypt32, PCCERT_CONTEXT root) {
-  const certificate_store store(
-      crypt32, crypt32.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG |
-                                         CERT_STORE_OPEN_EXISTING_FLAG,
-                                     kMachineRootStore));
+  const certificate_store store = machine_root_store(crypt32);
   if (!store.get()) return false;
   certificate_context found(crypt32);
   for (;;) {

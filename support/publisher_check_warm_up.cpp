@@ -7,7 +7,6 @@
 
 namespace {
 
-const wchar_t kMachineRootStore[] = L"Root";
 const HCERTCHAINENGINE kEngines[] = {HCCE_LOCAL_MACHINE, HCCE_CURRENT_USER};
 
 std::atomic<bool> g_warm{false};
@@ -18,11 +17,7 @@ std::atomic<bool> g_warm{false};
 // launcher's own judgement with the machine's; each engine costs about as
 // much to make as the list of roots.
 void build_one_chain(const crypt32_functions& crypt32) {
-  const certificate_store store(
-      crypt32, crypt32.CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     CERT_SYSTEM_STORE_LOCAL_MACHINE | CERT_STORE_READONLY_FLAG |
-                                         CERT_STORE_OPEN_EXISTING_FLAG,
-                                     kMachineRootStore));
+  const certificate_store store = machine_root_store(crypt32);
   if (!store.get()) return;
   certificate_context root(crypt32);
   root.reset(crypt32.CertEnumCertificatesInStore(store.get(), nullptr));

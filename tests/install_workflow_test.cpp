@@ -9,6 +9,7 @@
 #include "tests/support/recording_window.h"
 #include "tests/support/message_numbers.h"
 #include "tests/support/test_process.h"
+#include "tests/support/web_address_cases.h"
 #include "tests/support/workflow_bench.h"
 #include "velora_endpoints.h"
 
@@ -360,19 +361,7 @@ TEST_F(InstallWorkflowRun, NewerGenerationBoxShowsItsVersionAndOpensItsPage) {
 // whatever the address; after Yes a refused address opens nothing, installs
 // nothing and is logged.
 TEST_F(InstallWorkflowRun, NewerGenerationOpensOnlyWebPages) {
-  const struct {
-    const char* url;
-    bool opens;
-  } cases[] = {
-      {"https://www.camberly.co.jp/velora8/", true},
-      {"http://www.camberly.co.jp/velora8/", true},
-      {"file:///C:/Users/Public/evil.exe", false},
-      {"\\\\evil.example\\share\\setup.exe", false},
-      {"C:\\Users\\Public\\evil.exe", false},
-      {"javascript:alert(1)", false},
-      {"ftp://www.camberly.co.jp/velora8/", false},
-      {"http:///velora8/", false},
-  };
+  const std::vector<web_address_case> cases = manifest_address_cases("velora8/", "evil.exe");
   const std::wstring log = launcher_directory() + L"system.log";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);

@@ -8,6 +8,7 @@
 #include "support/windows_facts.h"
 #include "tests/support/message_numbers.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/web_address_cases.h"
 #include "tests/support/workflow_bench.h"
 
 #include <gtest/gtest.h>
@@ -108,19 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, ManualWorkflow, ::testing::Values(
 // vendor's support page, as when the manifest names no page: a build setting
 // the manifest cannot change, where the newest manual is found too.
 TEST(ManualWorkflowPage, OnlyWebPagesOpen) {
-  const struct {
-    const char* url;
-    bool opens;
-  } cases[] = {
-      {"https://www.camberly.co.jp/velora/manual6/", true},
-      {"http://www.camberly.co.jp/velora/manual6/", true},
-      {"file:///C:/Users/Public/evil.exe", false},
-      {"\\\\evil.example\\share\\manual.exe", false},
-      {"C:\\Users\\Public\\evil.exe", false},
-      {"javascript:alert(1)", false},
-      {"ftp://www.camberly.co.jp/velora/manual6/", false},
-      {"http:///velora/manual6/", false},
-  };
+  const std::vector<web_address_case> cases = manifest_address_cases("velora/manual6/", "evil.exe");
   const std::wstring log = launcher_directory() + L"system.log";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
