@@ -19,6 +19,11 @@
 
 namespace {
 
+// Each build carries the name it was built as. Without it setup32.exe and
+// setup64.exe are the same bytes, and signed in the same second they would
+// share one MD5 text: a test could not tell which of them a run took.
+__attribute__((used)) const char kBuiltAs[] = "Velora installer stand-in, built as " VELORA_STANDIN_NAME;
+
 const wchar_t kRecordVariable[] = L"VELORA_SETUP_RECORD";
 const wchar_t kBehaviourVariable[] = L"VELORA_SETUP_BEHAVIOUR";
 const wchar_t kRecordFile[] = L"setup-record.txt";
