@@ -1,6 +1,7 @@
 #include "support/publisher_signature.h"
 
 #include "support/publisher_chain.h"
+#include "support/publisher_signer.h"
 #include "support/system_libraries.h"
 #include "support/system_log.h"
 
@@ -73,14 +74,6 @@ std::wstring name_attribute(const crypt32_functions& crypt32, PCCERT_CONTEXT cer
   return name;
 }
 
-signature_verdict refused(signature_verdict::step_kind step, LONG result, code_signer signer = {}) {
-  signature_verdict verdict;
-  verdict.step = step;
-  verdict.result = result;
-  verdict.signer = std::move(signer);
-  return verdict;
-}
-
 signature_verdict verify(const held_file& file, const std::wstring& publisher, const publisher_roots& roots) {
   if (!file.IsHeld()) {
     const DWORD error = file.HoldError();
@@ -92,23 +85,39 @@ signature_verdict verify(const held_file& file, const std::wstring& publisher, c
 
   const trust_state state(*wintrust, file);
   PCCERT_CONTEXT leaf = state.signer_certificate();
-  code_signer names;
-  if (leaf) {
-    names.organization = name_attribute(*crypt32, leaf, szOID_ORGANIZATION_NAME);
-    names.common_name = name_attribute(*crypt32, leaf, szOID_COMMON_NAME);
-  }
+  code_signer names = leaf ? signer_names(*crypt32, leaf) : code_signer();
   if (state.result() != ERROR_SUCCESS) return refused(signature_verdict::signature, state.result(), names);
   if (!leaf) return refused(signature_verdict::signature, TRUST_E_NOSIGNATURE);
+  return judge_signer(*crypt32, leaf, publisher, roots);
+}
 
-  certificate_chain chain(*crypt32);
-  const LONG chain_result = judge_publisher_chain(*crypt32, leaf, chain);
+}  // namespace
+
+signature_verdict refused(signature_verdict::step_kind step, LONG result, code_signer signer) {
+  signature_verdict verdict;
+  verdict.step = step;
+  verdict.result = result;
+  verdict.signer = std::move(signer);
+  return verdict;
+}
+
+code_signer signer_names(const crypt32_functions& crypt32, PCCERT_CONTEXT leaf) {
+  return code_signer{name_attribute(crypt32, leaf, szOID_ORGANIZATION_NAME),
+                     name_attribute(crypt32, leaf, szOID_COMMON_NAME)};
+}
+
+signature_verdict judge_signer(const crypt32_functions& crypt32, PCCERT_CONTEXT leaf, const std::wstring& publisher,
+                               const publisher_roots& roots) {
+  code_signer names = signer_names(crypt32, leaf);
+  certificate_chain chain(crypt32);
+  const LONG chain_result = judge_publisher_chain(crypt32, leaf, chain);
   if (chain_result != ERROR_SUCCESS) return refused(signature_verdict::chain, chain_result, names);
 
   if (names.organization != publisher || names.common_name != publisher) {
     return refused(signature_verdict::publisher, TRUST_E_SUBJECT_NOT_TRUSTED, names);
   }
   // After the names: a file signed by someone else is refused as such.
-  if (!chain_holds_one_of(*crypt32, chain.get(), roots)) {
+  if (!chain_holds_one_of(crypt32, chain.get(), roots)) {
     return refused(signature_verdict::chain, CERT_E_UNTRUSTEDROOT, names);
   }
   signature_verdict verdict;
@@ -117,8 +126,6 @@ signature_verdict verify(const held_file& file, const std::wstring& publisher, c
   verdict.signer = std::move(names);
   return verdict;
 }
-
-}  // namespace
 
 std::wstring code_signer::describe() const {
   if (empty()) return kNoSigner;

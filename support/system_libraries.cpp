@@ -109,7 +109,9 @@ const crypt32_functions* crypt32_library() {
                resolve(m, "CertFindCertificateInStore", f.CertFindCertificateInStore) &&
                resolve(m, "CertEnumCertificatesInStore", f.CertEnumCertificatesInStore) &&
                resolve(m, "CertFreeCertificateContext", f.CertFreeCertificateContext) &&
-               resolve(m, "CryptHashCertificate2", f.CryptHashCertificate2);
+               resolve(m, "CryptHashCertificate2", f.CryptHashCertificate2) &&
+               resolve(m, "CryptGetMessageSignerCount", f.CryptGetMessageSignerCount) &&
+               resolve(m, "CryptVerifyDetachedMessageSignature", f.CryptVerifyDetachedMessageSignature);
       });
   return library.table();
 }

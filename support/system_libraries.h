@@ -58,6 +58,8 @@ struct crypt32_functions {
   decltype(&::CertEnumCertificatesInStore) CertEnumCertificatesInStore;
   decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
   decltype(&::CryptHashCertificate2) CryptHashCertificate2;
+  decltype(&::CryptGetMessageSignerCount) CryptGetMessageSignerCount;
+  decltype(&::CryptVerifyDetachedMessageSignature) CryptVerifyDetachedMessageSignature;
 };
 
 struct wintrust_functions {
