@@ -1,8 +1,12 @@
 #include "tools/vl6publish/manifest_check.h"
 
+#include "support/ascii.h"
 #include "support/text_utils.h"
+#include "tools/vl6publish/freshness_text.h"
 #include "tools/vl6publish/release_rules.h"
+#include "tools/vl6publish/utc_seconds.h"
 #include "update/manifest_format.h"
+#include "update/manifest_freshness.h"
 #include "update/manifest_reader.h"
 #include "update/manifest_version.h"
 
@@ -172,6 +176,29 @@ public:
     examine_url(fields[manifest_url_field]);
   }
 
+  // The freshness line of a signed manifest: no system's line for a
+  // launcher that reads the plain manifest, the publisher's word on the
+  // release for one that checks its signature.
+  void examine_freshness(const std::string& line, bool first, int64_t now) {
+    if (!first) {
+      add(finding_kind::fault, L"a second freshness line: launchers that check signatures refuse a manifest "
+                               L"with more than one");
+      return;
+    }
+    const std::optional<manifest_freshness> freshness = read_freshness(kStandInHeader + line);
+    if (!freshness) {
+      add(finding_kind::fault, L"a freshness line that does not read (it wants \"freshness SERIAL SIGNED "
+                               L"EXPIRES\", the times as YYYY-MM-DDTHH:MM:SSZ, the expiry after the signing): "
+                               L"launchers that check signatures refuse the manifest");
+      return;
+    }
+    add(finding_kind::note, L"freshness line, ignored by launchers that do not check signatures: " +
+                                describe_freshness(*freshness, now));
+    if (has_expired(*freshness, now)) {
+      add(finding_kind::fault, L"expired: launchers that check signatures refuse the manifest");
+    }
+  }
+
   void examine_url(const std::string& url) {
     const url_facts facts = ::examine_url(url);
     if (!facts.names_host) {
@@ -284,11 +311,23 @@ manifest_report check_manifest(const std::vector<char>& body) {
   // The line each system last took of each kind, to name the ones a later
   // line overrides.
   size_t last_taken[2][kind_count] = {};
+  const int64_t now = seconds_now();
+  size_t freshness_lines = 0;
   for (size_t i = 1; i < lines.size(); ++i) {
+    line_examiner examiner(report, numbers[i]);
+    const std::vector<std::string> fields = manifest_fields(lines[i]);
+    if (fields.empty()) {
+      examiner.add(finding_kind::note, L"spaces only: the launcher finds no field in it and reads on");
+      continue;
+    }
+    // No system's line: the launcher's parser takes nothing from it.
+    if (equals_ascii_lower(fields[manifest_architecture_field], kManifestFreshnessWord)) {
+      examiner.examine_freshness(lines[i], ++freshness_lines == 1, now);
+      continue;
+    }
     const line_take taken[2] = {what_the_launcher_takes(lines[i], kSystems[0]),
                                 what_the_launcher_takes(lines[i], kSystems[1])};
-    line_examiner examiner(report, numbers[i]);
-    examiner.examine(manifest_fields(lines[i]), taken);
+    examiner.examine(fields, taken);
     for (int kind = 0; kind < kind_count; ++kind) {
       std::map<size_t, std::pair<bool, bool>> overridden;  // earlier line -> on 64-bit, on 32-bit
       for (int s = 0; s < 2; ++s) {

@@ -11,6 +11,7 @@
 #include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/release_rules.h"
+#include "tools/vl6publish/signature_place.h"
 #include "update/manifest_format.h"
 #include "update/manifest_version.h"
 #include "update/update_server.h"
@@ -236,6 +237,22 @@ int publish_release(const release_inputs& inputs) {
     warnings += L"vl6publish: warning: " + problem + L"; published as --allow-unsigned asks\n";
   }
 
+  // The manifest's place on the server: "/launcher/installer6.lt".
+  std::wstring manifest_path = out;
+  for (const char* c = kManifestPath + 1; *c; ++c) manifest_path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  const std::wstring signature_path = manifest_path + kManifestSignatureFileSuffix;
+
+  // Also the launcher's own gate, on the signing identity: known good before
+  // anything is written.
+  release_signing signing;
+  if (inputs.sign) {
+    if (const signing_problem problem = signing.prepare(inputs.signing, inputs.publisher, inputs.roots,
+                                                        manifest_path)) {
+      write_error(L"vl6publish: " + problem.text + L"\n");
+      return problem.exit_code;
+    }
+  }
+
   if (!make_folder_tree(release_folder)) return file_error(L"cannot make the folder", release_folder);
   for (release_file& file : files) {
     // A copy or a manifest reaches its name in one move, so a running server
@@ -264,14 +281,38 @@ int publish_release(const release_inputs& inputs) {
                 kNoDigest + kFieldSeparator + new_major_url + kLineEnd;
   }
 
-  // The manifest's place on the server: "/launcher/installer6.lt".
-  std::wstring manifest_path = out;
-  for (const char* c = kManifestPath + 1; *c; ++c) manifest_path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  std::vector<char> signature;
+  if (inputs.sign) {
+    if (const signing_problem problem = signing.sign(manifest, signature)) {
+      write_error(L"vl6publish: " + problem.text + L"\n");
+      return problem.exit_code;
+    }
+  }
+
   const std::wstring manifest_folder = manifest_path.substr(0, manifest_path.rfind(L'\\') + 1);
   if (!make_folder_tree(manifest_folder)) return file_error(L"cannot make the folder", manifest_folder);
   const std::wstring temporary = staged_path(manifest_path);
   if (!write_whole_file(temporary, manifest.data(), manifest.size())) return file_error(L"cannot write", temporary);
+  bool removed_signature = false;
+  if (inputs.sign) {
+    // The two reach their names one right after the other. In between, a
+    // launcher that checks signatures finds the pair not matching and
+    // refuses the manifest, as it refuses any manifest it cannot trust.
+    const std::wstring staged_signature = staged_path(signature_path);
+    if (!write_whole_file(staged_signature, signature.data(), signature.size())) {
+      const DWORD error = ::GetLastError();
+      ::DeleteFileW(temporary.c_str());
+      ::SetLastError(error);
+      return file_error(L"cannot write", staged_signature);
+    }
+    if (!move_into_place(staged_signature, signature_path).moved) return file_error(L"cannot replace", signature_path);
+  }
   if (!move_into_place(temporary, manifest_path).moved) return file_error(L"cannot replace", manifest_path);
+  if (!inputs.sign && is_file(signature_path)) {
+    // An earlier release's signature fits no other manifest.
+    if (!::DeleteFileW(signature_path.c_str())) return file_error(L"cannot remove", signature_path);
+    removed_signature = true;
+  }
 
   std::wstring text = L"Published " + inputs.version + L" into " + out + L"\n";
   for (const release_file& file : files) {
@@ -279,12 +320,18 @@ int publish_release(const release_inputs& inputs) {
     if (file.architecture) text += L"    " + file.signature + L"\n";
   }
   text += L"  " + manifest_path + L"\n";
+  if (inputs.sign) {
+    text += L"  " + signature_path + L"\n    " + signing.signer() + L"\n    " + signing.freshness_report() + L"\n";
+  } else if (removed_signature) {
+    text += L"  removed " + signature_path + L", the signature of the release this one replaces: this manifest is "
+            L"unsigned\n";
+  }
   // Read back the way the launcher reads it: anything but a clean result
   // is a fault of this tool.
   const manifest_report report = check_manifest(std::vector<char>(manifest.begin(), manifest.end()));
   text += L"The manifest as the launcher reads it:\n" + describe_report(report);
   write_out(text);
-  write_error(warnings);
+  write_error(warnings + signing.warnings());
   if (!report.release_ready()) {
     write_error(L"vl6publish: the manifest just written does not read as a release; see above\n");
     return exit_fault_found;

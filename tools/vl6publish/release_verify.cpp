@@ -8,9 +8,13 @@
 #include "tools/vl6publish/exit_codes.h"
 #include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
+#include "tools/vl6publish/manifest_signature_report.h"
 #include "tools/vl6publish/release_rules.h"
 #include "tools/vl6publish/scratch_file.h"
+#include "tools/vl6publish/signature_place.h"
+#include "tools/vl6publish/utc_seconds.h"
 #include "update/carried_credentials.h"
+#include "update/download_limits.h"
 #include "update/download_request.h"
 #include "update/http_client.h"
 #include "update/update_server.h"
@@ -23,6 +27,7 @@
 namespace {
 
 const char kManifestSuffix[] = ".lt";
+constexpr DWORD kHttpStatusNotFound = 404;
 
 std::wstring number(size_t value) { return std::to_wstring(value); }
 
@@ -68,8 +73,10 @@ public:
   release_fetcher(const std::string& proxy_host, const std::string& proxy_port)
       : proxy_host_(proxy_host), proxy_port_(proxy_port) {}
 
-  fetched fetch(const std::string& url) {
+  // `body_limit`: as the launcher caps the same request.
+  fetched fetch(const std::string& url, size_t body_limit = kInstallerSizeLimit) {
     http_request request = prepare_download_request(url, proxy_user_, proxy_password_);
+    request.body_limit = body_limit;
     request.proxy_host = proxy_host_;
     request.proxy_port = proxy_port_;
     fetched answer;
@@ -132,6 +139,13 @@ std::string manifest_url(std::string url) {
   return url + kManifestTarget;
 }
 
+// The signature's URL: the manifest's path with ".p7s" added, its query kept.
+std::string signature_url(const std::string& manifest) {
+  const size_t query = manifest.find('?');
+  if (query == std::string::npos) return manifest + kManifestSignatureSuffix;
+  return manifest.substr(0, query) + kManifestSignatureSuffix + manifest.substr(query);
+}
+
 bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port) {
   if (proxy.empty()) return true;
   const std::string text = wide_to_ansi(proxy);
@@ -178,6 +192,24 @@ int verify_release(const verify_inputs& inputs) {
     write_out(L"Result: no manifest, nothing to verify.\n");
     return exit_fault_found;
   }
+  // The signature beside it, as the launcher asks for it.
+  const std::string signature_address = signature_url(url);
+  const fetched signature = fetcher.fetch(signature_address, kManifestSignatureSizeLimit);
+  std::wstring signature_text = L"signature " + ansi_to_wide(CP_ACP, signature_address) + L": " + signature.outcome();
+  std::wstring signature_result;
+  if (signature.ok()) {
+    const manifest_signature_report report =
+        report_manifest_signature(manifest.body, signature.body, inputs.publisher, inputs.roots, seconds_now());
+    signature_text += L"\n" + report.lines;
+    signature_result = report.result;
+  } else if (signature.result == ERROR_SUCCESS && signature.status == kHttpStatusNotFound) {
+    signature_text += L": the manifest is unsigned; launchers that check signatures refuse it\n";
+    if (inputs.signed_required) signature_result = L"the manifest is unsigned";
+  } else {
+    signature_text += L": the signature could not be had; launchers that check signatures refuse the manifest\n";
+    signature_result = L"the manifest's signature could not be had";
+  }
+  write_out(signature_text);
   write_out(inputs.publisher.empty() ? std::wstring(L"installers: signatures not checked (no publisher given)\n")
                                      : L"installers must be signed by \"" + inputs.publisher + L"\"\n");
 
@@ -223,9 +255,10 @@ int verify_release(const verify_inputs& inputs) {
     }
     write_out(text + L"\n");
   }
-  const bool passed = failed == 0 && refused == 0 && every_system;
+  const bool passed = failed == 0 && refused == 0 && every_system && signature_result.empty();
   write_out(L"Result: " + number(files.size() - failed) + L" of " + number(files.size()) + L" files match" +
             (refused ? L"; " + number(refused) + L" installer(s) the launcher refuses to start" : L"") +
+            (signature_result.empty() ? L"" : L"; " + signature_result) +
             (every_system ? L"" : L"; a system gets no installer") + (passed ? L"." : L"; NOT a good release.") +
             L"\n");
   return passed ? exit_ok : exit_fault_found;

@@ -17,12 +17,17 @@ struct verify_inputs {
   // The CA certificates the signer's chain must hold one of (by default the
   // build's VELORA_PUBLISHER_ROOTS); empty: any root this Windows trusts.
   publisher_roots roots;
+  // A manifest served without its signature is a fault, not only reported.
+  bool signed_required = false;
 };
 
-// Fetches the manifest, then every installer and manual it gives a 64-bit or
-// a 32-bit system, compares each body's MD5 text with the manifest's, and
-// puts each installer through the launcher's publisher check. Prints what it
+// Fetches the manifest and its detached signature beside it, then every
+// installer and manual the manifest gives a 64-bit or a 32-bit system,
+// compares each body's MD5 text with the manifest's, and puts each installer
+// through the launcher's publisher check. A signature served is judged as a
+// launcher that checks signatures judges it (manifest_signature_report.h); a
+// manifest served without one (404) is reported as unsigned. Prints what it
 // found of each file. Returns the exit code: exit_ok only when the manifest
-// was had, both systems got an installer, every file matched and the
-// publisher signed every installer.
+// was had, its signature (if any, or required) holds, both systems got an
+// installer, every file matched and the publisher signed every installer.
 int verify_release(const verify_inputs& inputs);

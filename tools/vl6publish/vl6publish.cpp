@@ -8,8 +8,7 @@
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/publish_release.h"
 #include "tools/vl6publish/release_verify.h"
-
-#include "framework/afx_handle.h"
+#include "tools/vl6publish/whole_file.h"
 
 #include <windows.h>
 
@@ -25,7 +24,7 @@ const wchar_t kUsage[] =
     L"vl6publish publish --out DIR --version 6.B.C.D --base-url URL --manual FILE\n"
     L"                   (--setup64 FILE --setup32 FILE | --setup-both FILE)\n"
     L"                   [--new-major VERSION URL] [--publisher NAME] [--publisher-roots LIST]\n"
-    L"                   [--allow-unsigned]\n"
+    L"                   [--allow-unsigned] [--sign-cert PEM --sign-key KEY [--expires DAYS]]\n"
     L"    Copies the installers and the manual to DIR\\download\\VERSION\\ under their names in\n"
     L"    lower case and writes DIR\\launcher\\installer6.lt (code page 932, CR LF) with URLs\n"
     L"    below URL, the address DIR is served as (http:// or https://, its path in lower\n"
@@ -35,14 +34,34 @@ const wchar_t kUsage[] =
     L"    organisation and common name of its code-signing certificate, which must chain to a\n"
     L"    root in this machine's Root store through one of the CAs of LIST);\n"
     L"    --allow-unsigned publishes it anyway, with a warning.\n"
+    L"    With --sign-cert and --sign-key the manifest is signed: its last line becomes\n"
+    L"    \"freshness SERIAL SIGNED EXPIRES\" (UTC times; launchers that do not check signatures\n"
+    L"    ignore it) and DIR\\launcher\\installer6.lt.p7s holds a detached CMS signature (DER,\n"
+    L"    SHA-256) over the manifest's exact bytes. PEM: the code-signing certificate first, then\n"
+    L"    the CA certificates that issued it, all carried in the signature; KEY: its RSA private\n"
+    L"    key, unencrypted (\"PRIVATE KEY\" or \"RSA PRIVATE KEY\"). SERIAL is that of the manifest\n"
+    L"    this release replaces in DIR plus one, or 1 when DIR holds none or one without a\n"
+    L"    readable freshness line (with a warning: launchers that took a higher serial refuse a\n"
+    L"    lower one). The manifest expires DAYS days after signing (1 to 365, default 30).\n"
+    L"    The signature is refused, before anything is written, when the launcher would refuse\n"
+    L"    it: a certificate of another publisher or one whose chain does not reach a pinned CA,\n"
+    L"    or a key that is not the certificate's. Without them no freshness line is written,\n"
+    L"    and a signature an earlier release left in DIR is removed.\n"
     L"vl6publish check FILE\n"
     L"    Says what the launcher takes from the manifest FILE on a 64-bit and on a 32-bit\n"
-    L"    Windows, and which lines it ignores or may misread, and why.\n"
-    L"vl6publish verify URL [--proxy HOST:PORT] [--publisher NAME] [--publisher-roots LIST]\n"
+    L"    Windows, and which lines it ignores or may misread, and why; a freshness line is read\n"
+    L"    (serial, signing time, expiry), and one that does not read, a second one, or one that\n"
+    L"    has expired is a fault.\n"
+    L"vl6publish verify URL [--proxy HOST:PORT] [--publisher NAME] [--publisher-roots LIST] [--signed]\n"
     L"    Fetches the manifest at URL (a URL not ending in .lt is the server's address, and\n"
     L"    /launcher/installer6.lt?scode=R7QD is asked below it) with the launcher's HTTP\n"
     L"    client, downloads every installer and the manual it names and checks their MD5,\n"
-    L"    and prints each installer's signer: one not signed by NAME is a fault.\n"
+    L"    and prints each installer's signer: one not signed by NAME is a fault. It also asks\n"
+    L"    for the manifest's signature beside it (.lt.p7s, same query) and prints its signer\n"
+    L"    and the freshness line's serial and expiry: a signature not by NAME, not over the bytes\n"
+    L"    served, a signed manifest without a readable freshness line or past its expiry is a\n"
+    L"    fault. A manifest without signature (404) is reported as unsigned, a fault only with\n"
+    L"    --signed.\n"
     L"    Uses the system's proxy settings unless --proxy is given.\n"
     L"vl6publish signer [--publisher NAME] [--publisher-roots LIST] FILE...\n"
     L"    Prints each file's signer and whether the launcher would start it.\n"
@@ -58,11 +77,13 @@ const wchar_t kUsage[] =
     L"    0  published; both systems get an installer and no line has a fault; every file matched\n"
     L"       and the publisher signed every installer\n"
     L"    1  check: a fault, or a system without installer; verify: no manifest, a system\n"
-    L"       without installer, a file that could not be had or does not match, or an installer\n"
-    L"       not signed by the publisher; signer: a file the launcher would refuse;\n"
+    L"       without installer, a file that could not be had or does not match, an installer\n"
+    L"       not signed by the publisher, or a manifest signature or freshness line a launcher\n"
+    L"       that checks signatures refuses; signer: a file the launcher would refuse;\n"
     L"       publish: the manifest it wrote does not read back as a release (a fault of the tool)\n"
     L"    2  the command line was not understood\n"
-    L"    3  publish refused its inputs (version, URL, input files, an installer's signature)\n"
+    L"    3  publish refused its inputs (version, URL, input files, an installer's signature,\n"
+    L"       the signing certificate or key)\n"
     L"    4  a file could not be read or written\n";
 
 int usage_error(const std::wstring& problem) {
@@ -131,12 +152,27 @@ bool roots_of(const options& given, publisher_roots& roots) {
   return true;
 }
 
+// How long a signed manifest stands for its release unless told otherwise,
+// and at most: the expiry bounds how long anyone can keep serving an old
+// release as the current one.
+constexpr int kDefaultExpiryDays = 30;
+constexpr int kLongestExpiryDays = 365;
+
+bool read_days(const std::wstring& text, int& days) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+  const int value = std::stoi(text);
+  if (value < 1 || value > kLongestExpiryDays) return false;
+  days = value;
+  return true;
+}
+
 const wchar_t kRootsProblem[] = L"--publisher-roots wants SHA-256 thumbprints (64 hex digits), separated by commas";
 
 int publish_command(const std::vector<std::wstring>& words) {
   const options given(words, {{L"--out", 1}, {L"--version", 1}, {L"--base-url", 1}, {L"--manual", 1},
                               {L"--setup64", 1}, {L"--setup32", 1}, {L"--setup-both", 1}, {L"--new-major", 2},
-                              {L"--publisher", 1}, {L"--publisher-roots", 1}, {L"--allow-unsigned", 0}});
+                              {L"--publisher", 1}, {L"--publisher-roots", 1}, {L"--allow-unsigned", 0},
+                              {L"--sign-cert", 1}, {L"--sign-key", 1}, {L"--expires", 1}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (!given.positional().empty()) return usage_error(L"publish takes no argument " + given.positional()[0]);
   for (const wchar_t* required : {L"--out", L"--version", L"--base-url", L"--manual"}) {
@@ -160,6 +196,20 @@ int publish_command(const std::vector<std::wstring>& words) {
   inputs.publisher = publisher_of(given);
   if (!roots_of(given, inputs.roots)) return usage_error(kRootsProblem);
   inputs.allow_unsigned = given.has(L"--allow-unsigned");
+  inputs.sign = given.has(L"--sign-cert") || given.has(L"--sign-key");
+  if (inputs.sign && !(given.has(L"--sign-cert") && given.has(L"--sign-key"))) {
+    return usage_error(L"--sign-cert and --sign-key go together");
+  }
+  if (given.has(L"--expires") && !inputs.sign) return usage_error(L"--expires is for a signed manifest");
+  if (inputs.sign && inputs.publisher.empty()) {
+    return usage_error(L"a signed manifest needs a publisher to check its signature against; --publisher is empty");
+  }
+  inputs.signing.certificate = given.value(L"--sign-cert");
+  inputs.signing.key = given.value(L"--sign-key");
+  inputs.signing.expires_days = kDefaultExpiryDays;
+  if (given.has(L"--expires") && !read_days(given.value(L"--expires"), inputs.signing.expires_days)) {
+    return usage_error(L"--expires wants a number of days from 1 to " + std::to_wstring(kLongestExpiryDays));
+  }
   return publish_release(inputs);
 }
 
@@ -168,19 +218,10 @@ int check_command(const std::vector<std::wstring>& words) {
   if (!given.problem().empty()) return usage_error(given.problem());
   if (given.positional().size() != 1) return usage_error(L"check wants one manifest file");
   const std::wstring& path = given.positional()[0];
-  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-  LARGE_INTEGER size{};
-  if (!file.IsValid() || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > MAXDWORD) {
+  std::vector<char> body;
+  if (!read_whole_file(path, body)) {
     write_error(L"vl6publish: cannot read " + path + L" (Windows error " + std::to_wstring(::GetLastError()) +
                 L")\n");
-    return exit_file_error;
-  }
-  std::vector<char> body(static_cast<size_t>(size.QuadPart));
-  DWORD read = 0;
-  if (!body.empty() && (!::ReadFile(file.Get(), body.data(), static_cast<DWORD>(body.size()), &read, nullptr) ||
-                        read != body.size())) {
-    write_error(L"vl6publish: cannot read " + path + L"\n");
     return exit_file_error;
   }
   const manifest_report report = check_manifest(body);
@@ -190,13 +231,17 @@ int check_command(const std::vector<std::wstring>& words) {
 }
 
 int verify_command(const std::vector<std::wstring>& words) {
-  const options given(words, {{L"--proxy", 1}, {L"--publisher", 1}, {L"--publisher-roots", 1}});
+  const options given(words, {{L"--proxy", 1}, {L"--publisher", 1}, {L"--publisher-roots", 1}, {L"--signed", 0}});
   if (!given.problem().empty()) return usage_error(given.problem());
   if (given.positional().size() != 1) return usage_error(L"verify wants one URL");
   verify_inputs inputs;
   inputs.url = given.positional()[0];
   inputs.proxy = given.value(L"--proxy");
   inputs.publisher = publisher_of(given);
+  inputs.signed_required = given.has(L"--signed");
+  if (inputs.signed_required && inputs.publisher.empty()) {
+    return usage_error(L"--signed needs a publisher to check the signature against; --publisher is empty");
+  }
   if (!roots_of(given, inputs.roots)) return usage_error(kRootsProblem);
   return verify_release(inputs);
 }

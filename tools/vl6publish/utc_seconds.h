@@ -1,0 +1,10 @@
+#pragma once
+// Times as the manifest's freshness line counts them, seconds since
+// 1970-01-01T00:00:00Z, against Windows' FILETIME (100 ns since 1601).
+#include <windows.h>
+
+#include <cstdint>
+
+int64_t seconds_now();
+int64_t seconds_of(const FILETIME& time);
+FILETIME file_time_of(int64_t seconds);
