@@ -1,7 +1,8 @@
 """vl6publish, the release tool, run under Wine as a release engineer runs it:
 the tree `publish` lays out and the installers it refuses, what `check` says
-about broken manifests, what `verify` finds on the local update server, and
-what `signer` says of an installer's signature.
+about broken manifests, what `verify` finds on the local update server (a manifest's
+signature and freshness line too), and what `signer` says of an installer's
+signature.
 
 Environment (set by CTest): VELORA_VL6PUBLISH (the program), VELORA_WINE_RUN
 and VELORA_WINE_STATE (the Wine bench, whose prefix trusts the test roots),
@@ -12,9 +13,11 @@ VELORA_TEST_PKI and VELORA_SIGN_PE (the test signing world and its signing
 script).
 """
 
+import datetime
 import hashlib
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -77,6 +80,49 @@ def run_tool(*args):
             done.stderr.decode("utf-8", errors="replace"))
 
 
+def pki(name):
+    return os.path.join(TEST_PKI, name)
+
+
+def signed_by(certificate="vendor", key=None):
+    """The sign options for a test identity: its certificate file, and its
+    own key or that of identity KEY."""
+    return {"--sign-cert": windows_path(pki(certificate + ".pem")),
+            "--sign-key": windows_path(pki((key or certificate) + ".key"))}
+
+
+def openssl_sign(content, identity):
+    """A detached signature as the launcher's side expects one, made by openssl."""
+    done = subprocess.run(["openssl", "cms", "-sign", "-binary", "-md", "sha256", "-outform", "DER",
+                           "-signer", pki(identity + ".pem"), "-inkey", pki(identity + ".key")],
+                          input=content, capture_output=True, check=True)
+    return done.stdout
+
+
+def openssl_verify(content_path, signature_path):
+    """openssl's verdict on a detached signature over the file's exact bytes,
+    chained to the test vendor root: (passed, what it said)."""
+    done = subprocess.run(["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", signature_path,
+                           "-content", content_path, "-CAfile", pki("vendor-root.pem"), "-purpose", "any",
+                           "-out", os.devnull], capture_output=True)
+    return done.returncode == 0, done.stderr.decode(errors="replace")
+
+
+# The freshness line the tool writes, last, with the manifest's line end.
+FRESHNESS_LAST = re.compile(rb"\r\nfreshness (\d+) (\S+Z) (\S+Z)\r\n\Z")
+DAY = datetime.timedelta(days=1)
+
+
+def freshness_of(manifest):
+    """Serial, signing time and expiry of a manifest's last line."""
+    found = FRESHNESS_LAST.search(manifest)
+    if not found:
+        return None
+    def when(text):
+        return datetime.datetime.strptime(text.decode(), "%Y-%m-%dT%H:%M:%SZ")
+    return int(found.group(1)), when(found.group(2)), when(found.group(3))
+
+
 def ports():
     with open(os.path.join(SERVER, "ports.json")) as source:
         return json.load(source)
@@ -135,6 +181,16 @@ class ReleaseCase(unittest.TestCase):
 
     def publish(self, **changes):
         return run_tool(*self.publish_args(**changes))
+
+    def manifest_path(self):
+        return os.path.join(self.out, "launcher", "installer6.lt")
+
+    def signature_path(self):
+        return self.manifest_path() + ".p7s"
+
+    def served(self):
+        """Every served file and its bytes."""
+        return {name: read(os.path.join(self.out, name)) for name in self.served_files()}
 
     def served_files(self):
         found = []
@@ -265,6 +321,112 @@ class PublishTest(ReleaseCase):
         self.assertIn("\\%s\\download\\6.0.2.1\\setup64.exe" % folder, out)
 
 
+class SignedPublishTest(ReleaseCase):
+    folder = "vl6publish-signed"
+
+    def test_signs_the_manifest_over_its_exact_bytes(self):
+        # Identities the launcher takes, each signing a first release: the
+        # signature verifies with openssl over the manifest as it lies.
+        traditional_key = os.path.join(self.inputs, "vendor-rsa.key")
+        subprocess.run(["openssl", "rsa", "-in", pki("vendor.key"), "-traditional", "-out", traditional_key],
+                       check=True, capture_output=True)
+        cases = [
+            ("the vendor's certificate, a PKCS #8 key", signed_by("vendor")),
+            ("a certificate from an issuing CA that its file carries", signed_by("issued")),
+            ('an "RSA PRIVATE KEY"', dict(signed_by("vendor"), **{"--sign-key": windows_path(traditional_key)})),
+        ]
+        for what, options in cases:
+            with self.subTest(what):
+                shutil.rmtree(self.out, ignore_errors=True)
+                before = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0, tzinfo=None)
+                code, out, err = self.publish(**options)
+                self.assertEqual(code, OK, out + err)
+                self.assertNotIn("warning", err)
+                passed, said = openssl_verify(self.manifest_path(), self.signature_path())
+                self.assertTrue(passed, said)
+                serial, signed, expires = freshness_of(read(self.manifest_path()))
+                self.assertEqual(serial, 1)
+                self.assertLessEqual(before, signed)
+                self.assertEqual(expires - signed, 30 * DAY)
+                self.assertIn("installer6.lt.p7s\n    %s\n    serial 1, signed " % VENDOR_SIGNED, out)
+                self.assertIn("(in 30 days); the first release in this folder", out)
+                self.assertIn("freshness line, ignored by launchers that do not check signatures: serial 1", out)
+
+    def test_republishing_into_the_same_folder(self):
+        # Unsigned, then signed twice, then unsigned again: the serial counts
+        # on from the manifest each release replaces, and the signed manifest
+        # is the unsigned one with its freshness line, which neither check
+        # nor the launcher's reader takes anything from.
+        code, out, err = self.publish()
+        self.assertEqual(code, OK, out + err)
+        unsigned = read(self.manifest_path())
+
+        code, out, err = self.publish(**signed_by())
+        self.assertEqual(code, OK, out + err)
+        self.assertIn("installer6.lt, the manifest this release replaces, has no readable freshness line, so "
+                      "the serial starts again at 1", err)
+        first = read(self.manifest_path())
+        self.assertEqual(first[:len(unsigned)], unsigned)
+        self.assertEqual(freshness_of(first)[0], 1)
+        checks = {}
+        for name, manifest in (("unsigned", unsigned), ("signed", first)):
+            path = os.path.join(self.inputs, name + ".lt")
+            with open(path, "wb") as copy:
+                copy.write(manifest)
+            code, out, err = run_tool("check", windows_path(path))
+            self.assertEqual(code, OK, out + err)
+            checks[name] = out
+        taken = [text.split("\nLines:\n")[0].split(" lines as the launcher counts them\n")[1]
+                 for text in (checks["unsigned"], checks["signed"])]
+        self.assertEqual(taken[0], taken[1])
+        self.assertIn("line 5: freshness line, ignored by launchers that do not check signatures", checks["signed"])
+
+        code, out, err = self.publish(**signed_by(), **{"--expires": "7"})
+        self.assertEqual(code, OK, out + err)
+        self.assertNotIn("warning", err)
+        self.assertIn("(in 7 days); the release it replaces carried 1", out)
+        serial, signed, expires = freshness_of(read(self.manifest_path()))
+        self.assertEqual((serial, expires - signed), (2, 7 * DAY))
+        self.assertTrue(openssl_verify(self.manifest_path(), self.signature_path())[0])
+
+        # Unsigned again: the old signature fits no other manifest and goes.
+        code, out, err = self.publish()
+        self.assertEqual(code, OK, out + err)
+        self.assertIn("removed %s, the signature of the release this one replaces" %
+                      windows_path(self.signature_path()), out)
+        self.assertFalse(os.path.exists(self.signature_path()))
+        self.assertEqual(read(self.manifest_path()), unsigned)
+
+    def test_refuses_a_signature_the_launcher_would_refuse(self):
+        # A signed release lies in the folder: a refused one leaves it as it was.
+        code, out, err = self.publish(**{"--version": "6.0.2.0"}, **signed_by())
+        self.assertEqual(code, OK, out + err)
+        before = self.served()
+        cases = [
+            ("a key of another certificate", signed_by("vendor", key="other"), REFUSED,
+             "--sign-key %s is not the key of the certificate in --sign-cert %s"
+             % (windows_path(pki("other.key")), windows_path(pki("vendor.pem")))),
+            ("another publisher's certificate", signed_by("other"), REFUSED,
+             "%s; the launcher would refuse the manifest's signature" % OTHER_SIGNED),
+            ("a chain that cannot be completed", signed_by("orphan"), REFUSED,
+             "a certificate the launcher does not trust for code signing (0x800B010A: no chain to a trusted root)"),
+            ("a key file without a key", {"--sign-cert": windows_path(pki("vendor.pem")),
+                                          "--sign-key": windows_path(pki("vendor.pem"))}, REFUSED,
+             "wants one unencrypted RSA private key in PEM"),
+            ("a certificate file that is missing", signed_by("none"), FILE_ERROR, "cannot read"),
+            ("--sign-cert alone", {"--sign-cert": signed_by()["--sign-cert"]}, USAGE,
+             "--sign-cert and --sign-key go together"),
+            ("no days", dict(signed_by(), **{"--expires": "0"}), USAGE,
+             "--expires wants a number of days from 1 to 365"),
+        ]
+        for what, options, expected_code, expected_text in cases:
+            with self.subTest(what):
+                code, out, err = self.publish(**options)
+                self.assertEqual(code, expected_code, out + err)
+                self.assertIn(expected_text, err)
+                self.assertEqual(self.served(), before)
+
+
 MD5_64 = md5(b"64")
 MD5_32 = md5(b"32")
 MD5_MANUAL = md5(b"manual")
@@ -272,6 +434,7 @@ HEADER = "velora launcher manifest 6.0.2.1"
 LINE_64 = "64bit 6.0.2.1 %s http://cdn.example/download/6.0.2.1/setup64.exe" % MD5_64
 LINE_32 = "32bit 6.0.2.1 %s http://cdn.example/download/6.0.2.1/setup32.exe" % MD5_32
 LINE_MANUAL = "both manual %s http://cdn.example/download/6.0.2.1/vl6manual.pdf" % MD5_MANUAL
+FRESHNESS = "freshness 7 2026-01-01T00:00:00Z 2099-01-01T00:00:00Z"
 
 
 class CheckTest(unittest.TestCase):
@@ -324,6 +487,23 @@ class CheckTest(unittest.TestCase):
               "64-bit Windows takes:\n  installer:        line 3, MD5 %s" % MD5_64]),
             ("a manual alone", [HEADER, LINE_MANUAL], FAULT,
              ["Result: neither system gets a usable installer"]),
+            ("a line of spaces", [HEADER, "   ", LINE_64, LINE_32, LINE_MANUAL], OK,
+             ["line 2: spaces only: the launcher finds no field in it and reads on"]),
+            # A signed manifest's freshness line: read, and no system's line.
+            ("a freshness line", [HEADER, LINE_64, LINE_32, LINE_MANUAL, FRESHNESS], OK,
+             ["line 5: freshness line, ignored by launchers that do not check signatures: serial 7, "
+              "signed 2026-01-01T00:00:00Z, expires 2099-01-01T00:00:00Z (in ",
+              "Result: both systems get an installer; 0 faults, 0 warnings."]),
+            ("a freshness line that does not read", [HEADER, LINE_64, LINE_32, LINE_MANUAL,
+                                                     "freshness 7 2026-01-01 2099-01-01"], FAULT,
+             ['line 5: fault: a freshness line that does not read (it wants "freshness SERIAL SIGNED EXPIRES"']),
+            ("an expired freshness line", [HEADER, LINE_64, LINE_32, LINE_MANUAL,
+                                           "FRESHNESS 7 2020-01-01T00:00:00Z 2020-01-31T00:00:00Z"], FAULT,
+             ["line 5: freshness line, ignored by launchers that do not check signatures: serial 7, "
+              "signed 2020-01-01T00:00:00Z, expired 2020-01-31T00:00:00Z (",
+              "line 5: fault: expired: launchers that check signatures refuse the manifest"]),
+            ("two freshness lines", [HEADER, FRESHNESS, LINE_64, LINE_32, LINE_MANUAL, FRESHNESS], FAULT,
+             ["line 2: freshness line, ignored", "line 6: fault: a second freshness line"]),
             ("an empty file", [], FAULT, ["file: fault: the manifest holds no line at all"]),
         ]
         for what, lines, expected_code, expected_texts in cases:
@@ -350,12 +530,14 @@ class CheckTest(unittest.TestCase):
         self.assertIn("cannot read", err)
 
 
-class VerifyTest(ReleaseCase):
-    folder = "vl6publish-verify"
+class ServedReleaseCase(ReleaseCase):
+    """A release published into the served tree (with the options of
+    `publish_options`) before each test, and `verify` run against it."""
+    publish_options = {}
 
     def setUp(self):
         super().setUp()
-        code, out, err = self.publish()
+        code, out, err = self.publish(**self.publish_options)
         self.assertEqual(code, OK, out + err)
         open(os.path.join(SERVER, "record.jsonl"), "w").close()
 
@@ -377,6 +559,10 @@ class VerifyTest(ReleaseCase):
             done = run_tool(*args)
         return done
 
+
+class VerifyTest(ServedReleaseCase):
+    folder = "vl6publish-verify"
+
     def test_an_untouched_release_passes(self):
         code, out, err = self.verify()
         self.assertEqual(code, OK, out + err)
@@ -386,7 +572,8 @@ class VerifyTest(ReleaseCase):
         self.assertIn("Result: 3 of 3 files match.", out)
         # Requests as the launcher's downloader sends them.
         targets = [entry["target"] for entry in recorded("http")]
-        self.assertEqual(targets, ["/%s/launcher/installer6.lt?scode=r7qd" % self.folder] +
+        self.assertEqual(targets, ["/%s/launcher/installer6.lt?scode=r7qd" % self.folder,
+                                   "/%s/launcher/installer6.lt.p7s?scode=r7qd" % self.folder] +
                          ["/%s/download/6.0.2.1/%s" % (self.folder, name)
                           for name in ("setup64.exe", "setup32.exe", "vl6manual.pdf")])
         for entry in recorded("http"):
@@ -439,6 +626,18 @@ class VerifyTest(ReleaseCase):
                     with open(manifest, "wb") as restored:
                         restored.write(published_manifest)
 
+    def test_an_unsigned_manifest_is_a_fault_only_when_asked(self):
+        unsigned = "installer6.lt.p7s?scode=R7QD: status 404, "
+        for options, expected_code, expected_result in (
+                ((), OK, "Result: 3 of 3 files match."),
+                (("--signed",), FAULT, "Result: 3 of 3 files match; the manifest is unsigned; NOT a good release.")):
+            with self.subTest(options):
+                code, out, err = self.verify(*options)
+                self.assertEqual(code, expected_code, out + err)
+                self.assertIn(unsigned, out)
+                self.assertIn("the manifest is unsigned; launchers that check signatures refuse it", out)
+                self.assertIn(expected_result, out)
+
     def test_finds_a_missing_file(self):
         os.remove(os.path.join(self.out, "download", VERSION, "vl6manual.pdf"))
         code, out, err = self.verify()
@@ -454,12 +653,64 @@ class VerifyTest(ReleaseCase):
         set_control({"proxy": {"require_auth": False}})
         code, out, err = self.verify("--proxy", "127.0.0.1:%d" % ports()["proxy"])
         self.assertEqual(code, OK, out + err)
-        self.assertEqual(len(recorded("proxy")), 4)
+        self.assertEqual(len(recorded("proxy")), 5)
 
     def test_a_bad_proxy_option(self):
         code, _, err = self.verify("--proxy", "127.0.0.1")
         self.assertEqual(code, USAGE)
         self.assertIn("--proxy wants HOST:PORT", err)
+
+
+class SignedVerifyTest(ServedReleaseCase):
+    folder = "vl6publish-verify-signed"
+    publish_options = signed_by()
+
+    def setUp(self):
+        super().setUp()
+        self.published = read(self.manifest_path())
+
+    def test_a_signed_release_passes(self):
+        code, out, err = self.verify("--signed")
+        self.assertEqual(code, OK, out + err)
+        _, signed, expires = freshness_of(self.published)
+        self.assertIn("installer6.lt.p7s?scode=R7QD: status 200, %d bytes\n    %s\n    serial 1, signed %s, "
+                      "expires %s (in 30 days)\n" % (os.path.getsize(self.signature_path()), VENDOR_SIGNED,
+                                                      signed.strftime("%Y-%m-%dT%H:%M:%SZ"),
+                                                      expires.strftime("%Y-%m-%dT%H:%M:%SZ")), out)
+        self.assertIn("Result: 3 of 3 files match.", out)
+
+    def test_finds_a_manifest_the_launcher_would_refuse(self):
+        # The served manifest or its signature changed after publishing; the
+        # MD5 texts still match the files throughout.
+        published = self.published
+        last_line = published.rindex(b"freshness ")
+        expired = published[:last_line] + b"freshness 1 2020-01-01T00:00:00Z 2020-01-31T00:00:00Z\r\n"
+        unfresh = published[:last_line]
+        cases = [
+            ("one byte of the manifest changed", published.replace(b"velora launcher", b"Velora launcher", 1),
+             None, "REFUSED: signed by O=%s, CN=%s, but the signature does not hold (0x80091007)"
+             % (PUBLISHER, PUBLISHER), "the manifest's signature is refused"),
+            ("signed by another publisher", published, openssl_sign(published, "other"),
+             "REFUSED: %s; launchers that check signatures refuse the manifest" % OTHER_SIGNED,
+             "the manifest's signature is refused"),
+            ("expired", expired, openssl_sign(expired, "vendor"),
+             "%s\n    EXPIRED: serial 1, signed 2020-01-01T00:00:00Z, expired 2020-01-31T00:00:00Z (" % VENDOR_SIGNED,
+             "the manifest has expired"),
+            ("signed without a freshness line", unfresh, openssl_sign(unfresh, "vendor"),
+             "REFUSED: no readable freshness line; launchers that check signatures refuse the manifest",
+             "the signed manifest has no readable freshness line"),
+        ]
+        signature = read(self.signature_path())
+        for what, manifest, new_signature, expected_text, expected_result in cases:
+            with self.subTest(what):
+                with open(self.manifest_path(), "wb") as out:
+                    out.write(manifest)
+                with open(self.signature_path(), "wb") as out:
+                    out.write(new_signature or signature)
+                code, out, err = self.verify()
+                self.assertEqual(code, FAULT, out + err)
+                self.assertIn(expected_text, out)
+                self.assertIn("Result: 3 of 3 files match; %s; NOT a good release." % expected_result, out)
 
 
 class SignerTest(unittest.TestCase):
