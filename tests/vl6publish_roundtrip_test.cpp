@@ -51,6 +51,8 @@ struct release_case {
   bool one_for_both;
   const wchar_t* new_major_version;  // null: none announced
   const wchar_t* new_major_url;
+  // Signed by the test vendor: the same values, the freshness line skipped.
+  bool signed_manifest;
 
   // The input this Windows downloads, its name as published.
   std::wstring installer_input() const {
@@ -66,9 +68,11 @@ struct release_case {
 std::ostream& operator<<(std::ostream& out, const release_case& c) { return out << c.what; }
 
 const release_case kReleases[] = {
-    {"an installer per architecture", L"6.0.2.1", false, nullptr, nullptr},
+    {"an installer per architecture", L"6.0.2.1", false, nullptr, nullptr, false},
     // The announced page is written as given, capitals and all.
-    {"one installer for both, and a newer generation", L"6.0.3.0", true, L"7.0.0.0", L"http://example.test/V7/"},
+    {"one installer for both, and a newer generation", L"6.0.3.0", true, L"7.0.0.0", L"http://example.test/V7/",
+     false},
+    {"a signed manifest", L"6.0.4.0", false, L"7.0.0.0", L"http://example.test/V7/", true},
 };
 
 class PublishedRelease : public ::testing::TestWithParam<release_case> {
@@ -101,6 +105,10 @@ protected:
     if (release.new_major_version) {
       arguments += std::wstring(L" --new-major ") + release.new_major_version + L" " + release.new_major_url;
     }
+    if (release.signed_manifest) {
+      const std::wstring pki = path_from_environment("VELORA_TEST_PKI");
+      arguments += L" --sign-cert \"" + pki + L"\\vendor.pem\" --sign-key \"" + pki + L"\\vendor.key\"";
+    }
     test_process tool(path_from_environment("VELORA_VL6PUBLISH"), arguments);
     DWORD exit_code = 0;
     if (!tool.wait(kToolTimeoutMs, &exit_code)) {
@@ -118,6 +126,9 @@ protected:
 TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
   const release_case& release = GetParam();
   ASSERT_EQ(publish(release), 0u);
+  // An unsigned release removes the signature an earlier one left.
+  EXPECT_EQ(::GetFileAttributesW((root_ + L"\\launcher\\installer6.lt.p7s").c_str()) != INVALID_FILE_ATTRIBUTES,
+            release.signed_manifest);
 
   const std::wstring server = L"http://127.0.0.1:" + wide(http_port());
   CInstallerDownloader downloader{VELORA_PUBLISHER};
