@@ -240,7 +240,7 @@ int publish_release(const release_inputs& inputs) {
   // The manifest's place on the server: "/launcher/installer6.lt".
   std::wstring manifest_path = out;
   for (const char* c = kManifestPath + 1; *c; ++c) manifest_path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  const std::wstring signature_path = manifest_path + kManifestSignatureFileSuffix;
+  const std::wstring signature_path = manifest_path + kSignatureFileSuffix;
 
   // Also the launcher's own gate, on the signing identity: known good before
   // anything is written.

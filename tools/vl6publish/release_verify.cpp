@@ -142,8 +142,8 @@ std::string manifest_url(std::string url) {
 // The signature's URL: the manifest's path with ".p7s" added, its query kept.
 std::string signature_url(const std::string& manifest) {
   const size_t query = manifest.find('?');
-  if (query == std::string::npos) return manifest + kManifestSignatureSuffix;
-  return manifest.substr(0, query) + kManifestSignatureSuffix + manifest.substr(query);
+  if (query == std::string::npos) return manifest + kSignatureSuffix;
+  return manifest.substr(0, query) + kSignatureSuffix + manifest.substr(query);
 }
 
 bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port) {
@@ -194,7 +194,7 @@ int verify_release(const verify_inputs& inputs) {
   }
   // The signature beside it, as the launcher asks for it.
   const std::string signature_address = signature_url(url);
-  const fetched signature = fetcher.fetch(signature_address, kManifestSignatureSizeLimit);
+  const fetched signature = fetcher.fetch(signature_address, kSignatureBodyLimit);
   std::wstring signature_text = L"signature " + ansi_to_wide(CP_ACP, signature_address) + L": " + signature.outcome();
   std::wstring signature_result;
   if (signature.ok()) {

@@ -4,9 +4,9 @@
 // asked for with the manifest's own query. The launcher asks for it there.
 #include <cstddef>
 
-inline constexpr char kManifestSignatureSuffix[] = ".p7s";
-inline constexpr wchar_t kManifestSignatureFileSuffix[] = L".p7s";
+inline constexpr char kSignatureSuffix[] = ".p7s";
+inline constexpr wchar_t kSignatureFileSuffix[] = L".p7s";
 
 // A signature holds a few certificates and one RSA signature, a few
 // kilobytes; more is not a signature of the tool's.
-inline constexpr size_t kManifestSignatureSizeLimit = size_t{64} << 10;
+inline constexpr size_t kSignatureBodyLimit = size_t{64} << 10;
