@@ -7,10 +7,11 @@ enum publish_exit_code : int {
                          // every installer is the publisher's
   exit_fault_found = 1,  // check: a fault or a system without installer; verify: a file
                          // unreachable or different, an installer the publisher did not
-                         // sign, or no manifest; signer: a file the launcher refuses;
+                         // sign, a manifest signature or freshness line refused, or no
+                         // manifest; signer: a file the launcher refuses;
                          // publish: what it wrote does not read back as a release
   exit_usage = 2,        // the command line was not understood
-  exit_refused = 3,      // publish: a version, URL, input file or unsigned installer it
-                         // will not publish
+  exit_refused = 3,      // publish: a version, URL, input file, unsigned installer or
+                         // signing identity it will not publish with
   exit_file_error = 4,   // a file could not be read or written
 };
