@@ -95,7 +95,7 @@ private:
 void run_install_workflow(install_run& run) {
   run.window.begin_wait_cursor();
   {
-    CInstallerDownloader downloader(run.settings.publisher);
+    CInstallerDownloader downloader(run.settings.publisher, run.signing);
     run.window.enable_install(false);
     {
       const installers_held_for_run holds(run.data);

@@ -23,6 +23,9 @@
 namespace {
 
 const char kManifestRequestLine[] = "get_data_by_wininet DownloadLtFile";
+const char kSignatureRequestLine[] = "get_data_by_wininet DownloadLtFile signature";
+const wchar_t kManifestRefusedLine[] = L"manifest refused: %s.";
+const char kSerialNotKeptLine[] = "error: manifest serial %I64u could not be kept.";
 const wchar_t kFileRequestLine[] = L"get_data_by_wininet DownloadFile %s \x21D2 %s";
 const char kResultLine[] = "get_data_by_wininet ret %d res %d.";
 const wchar_t kHashLine[] = L"get_data_by_wininet lt hash %s file hash %s.";
@@ -43,7 +46,8 @@ bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::str
 
 }  // namespace
 
-CInstallerDownloader::CInstallerDownloader(std::wstring publisher) : publisher_(std::move(publisher)) {}
+CInstallerDownloader::CInstallerDownloader(std::wstring publisher, manifest_signing signing)
+    : publisher_(std::move(publisher)), signing_(std::move(signing)) {}
 
 CInstallerDownloader::~CInstallerDownloader() = default;
 
@@ -62,7 +66,35 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent, const std::wstring& updat
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
-  return ParseManifest(body);
+  if (!signing_.required) return ParseManifest(body);
+
+  manifest_freshness freshness;
+  if (!AcceptSignedManifest(parent, update_server, body, freshness)) return false;
+  if (!ParseManifest(body)) return false;
+  if (signing_.serials && !signing_.serials->raise(freshness.serial)) {
+    g_system_log.write_a(my_system_log::level_result, kSerialNotKeptLine,
+                         static_cast<unsigned long long>(freshness.serial));
+  }
+  return true;
+}
+
+bool CInstallerDownloader::AcceptSignedManifest(HWND parent, const std::wstring& update_server,
+                                                const std::vector<char>& body, manifest_freshness& freshness) {
+  http_request request =
+      prepare_download_request(wide_to_ansi(update_server) + kManifestSignatureTarget, proxy_user, proxy_password);
+  request.body_limit = kManifestSignatureSizeLimit;
+  g_system_log.write_a(my_system_log::level_trace, kSignatureRequestLine);
+  std::vector<char> signature;
+  // A signature that cannot be had is judged as none.
+  if (!fetch(parent, request, signature, proxy_user, proxy_password)) signature.clear();
+  const manifest_judgement judgement =
+      judge_signed_manifest(body, signature, signing_, Is64BitOS(), current_utc_seconds());
+  if (!judgement.accepted) {
+    g_system_log.write_w(my_system_log::level_failure, kManifestRefusedLine, judgement.refusal.c_str());
+    return false;
+  }
+  freshness = judgement.freshness;
+  return true;
 }
 
 bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
