@@ -20,7 +20,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <string>
 
 namespace server = local_update_server;
@@ -80,6 +82,24 @@ protected:
   temp_folder log_folder_{L"signed-manifest-log"};
   log_switch_files switches_{true, false};
 };
+
+// The install and the guide workflow may each read the manifest at the same
+// time, and the first signature check of a process is the slow one.
+TEST_F(SignedManifest, TwoAtOnceAreBothJudged) {
+  server::publish(kManifestPath, fixture("good.lt"));
+  server::publish(kManifestSignaturePath, fixture("good.lt.p7s"));
+  std::atomic<int> taken{0};
+  auto read = [&] {
+    CInstallerDownloader downloader(std::wstring(), required_signing(std::make_shared<memory_serials>(0)));
+    if (downloader.DownloadLtFile(nullptr, server::address())) ++taken;
+  };
+  std::thread first(read), second(read);
+  first.join();
+  second.join();
+  std::thread(read).join();
+  std::thread(read).join();
+  EXPECT_EQ(taken.load(), 4);
+}
 
 // Each row: the manifest served, the signature served beside it (none: 404),
 // a rule for the signature's path, the serial accepted before, and the
@@ -143,8 +163,8 @@ TEST_F(SignedManifest, TakesOnlyAGoodFreshManifestOfThePublisher) {
     if (taken) {
       EXPECT_EQ(refused, std::string::npos) << log_text;
     } else {
-      EXPECT_NE(log_text.find("\t5\t"), std::string::npos) << "logged as a failure: " << log_text;
-      EXPECT_NE(log_text.find("\tmanifest refused: " + c.refusal), std::string::npos) << log_text;
+      // At level 5, the failures'.
+      EXPECT_NE(log_text.find("/5\tLauncher\tmanifest refused: " + c.refusal), std::string::npos) << log_text;
     }
 
     // The signature is asked for after the manifest, at the manifest's
