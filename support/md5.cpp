@@ -312,6 +312,13 @@ bool same_md5_text(const std::wstring& a, const std::wstring& b) {
   return _wcsicmp(a.c_str(), b.c_str()) == 0;
 }
 
+std::wstring md5_text_of(HANDLE file) {
+  unsigned char digest[md5_digest_size];
+  std::string text;
+  if (!md5_file(file, digest) || !md5_hex(digest, text)) return std::wstring();
+  return std::wstring(text.begin(), text.end());
+}
+
 std::string md5_text_of(const void* data, size_t length) {
   md5_context context;
   md5_init(&context);

@@ -36,6 +36,10 @@ bool md5_file(const std::wstring& path, unsigned char* digest);
 // byte, whatever its name leads to now: the bytes of a held file.
 bool md5_file(HANDLE file, unsigned char* digest);
 
+// The MD5 text of the file open as `file`, as md5_file(HANDLE) reads it;
+// empty when it cannot be read.
+std::wstring md5_text_of(HANDLE file);
+
 // Two MD5 texts name the same file when they are equal but for the case of
 // the letters A to Z (a manifest may give its digest in capitals).
 bool same_md5_text(const std::wstring& a, const std::wstring& b);

@@ -64,9 +64,13 @@ signature_verdict check_publisher_signature(const held_file& file, const std::ws
 void log_start_refusal(const std::wstring& path, const code_signer& signer);
 
 // A file that passed or failed the check, still held as it was when checked,
-// so that a later user of the same file can take the verdict over instead of
-// checking the same bytes again (see held_file::SameFileAs).
+// so that a later user of the same file can take the verdict and the MD5
+// text over instead of reading the same bytes again (see
+// held_file::SameFileAs).
 struct checked_file {
   held_file file;
   signature_verdict verdict;
+  // The MD5 text of the held bytes, read through the hold; empty when none
+  // was taken.
+  std::wstring md5;
 };
