@@ -17,6 +17,7 @@
 #include "update/manifest_reader.h"
 #include "update/update_server.h"
 
+#include <future>
 #include <utility>
 
 namespace {
@@ -107,7 +108,17 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   // its digest and verdict (TakeCheckedDownload). A file someone else holds
   // open for writing cannot be held, and has no digest.
   checked_file checked{held_file(temporary, held_file::movable), signature_verdict(), std::wstring()};
-  if (checked.file.IsHeld()) checked.md5 = md5_text_of(checked.file.Handle());
+  // The digest and the publisher check each read the whole file: they read
+  // it side by side, the digest on a thread of its own (through a mapping,
+  // leaving the handle's file pointer to the check). The check's verdict is
+  // logged after the digest's, as the order of the two decisions has it.
+  std::future<std::wstring> digest =
+      std::async(std::launch::async | std::launch::deferred, [&held = checked.file] {
+        return held.IsHeld() ? md5_text_of(held.Handle()) : std::wstring();
+      });
+  warm_up.Wait();
+  const signature_verdict verdict = judge_publisher_signature(checked.file, publisher_);
+  checked.md5 = digest.get();
   g_system_log.write_w(my_system_log::level_milestone, kHashLine, expected_md5.c_str(),
                        checked.md5.c_str());
 
@@ -122,8 +133,8 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   }
   // A file that is not the publisher's is treated as one whose digest
   // differs: it never takes the place of the installer already there.
-  warm_up.Wait();
-  checked.verdict = check_publisher_signature(checked.file, publisher_);
+  log_signature_verdict(checked.file, verdict);
+  checked.verdict = verdict;
   if (!checked.verdict.trusted) {
     checked.file.Release();
     ::DeleteFileW(temporary.c_str());
