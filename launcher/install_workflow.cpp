@@ -63,8 +63,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   }
 
   g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
-  run.data.InspectDownloadedInstaller(&run.stop);
-  run.data.DownloadedInstaller().TakeOverCheck(downloader.TakeCheckedDownload());
+  run.data.InspectDownloadedInstaller(&run.stop, downloader.TakeCheckedDownload());
   if (!same_md5_text(run.data.DownloadedInstaller().Md5(), info.latest_md5)) {
     window.hide_wait_text();
     if (!stopped(run)) FallBackToLocalInstaller(run.data, run.settings, window);

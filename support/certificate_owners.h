@@ -1,7 +1,7 @@
 #pragma once
-// Scoped owners for crypt32's objects: a certificate store, a certificate
-// context and a chain context, each freed through the crypt32 table it was
-// had from (crypt32 is loaded at run time, see system_libraries.h).
+// Scoped owners for crypt32's objects: a certificate store, a decoded
+// message, a certificate context and a chain context, each freed through the
+// crypt32 table it was had from (crypt32 is loaded at run time, see system_libraries.h).
 #include "support/system_libraries.h"
 
 #include <utility>
@@ -30,6 +30,22 @@ inline certificate_store machine_root_store(const crypt32_functions& crypt32) {
                                                               CERT_STORE_OPEN_EXISTING_FLAG,
                                                           L"Root"));
 }
+
+// A decoded cryptographic message (CryptMsgOpenToDecode).
+class crypt_message {
+public:
+  crypt_message(const crypt32_functions& crypt32, HCRYPTMSG message) : crypt32_(crypt32), message_(message) {}
+  crypt_message(const crypt_message&) = delete;
+  crypt_message& operator=(const crypt_message&) = delete;
+  ~crypt_message() {
+    if (message_) crypt32_.CryptMsgClose(message_);
+  }
+  HCRYPTMSG get() const { return message_; }
+
+private:
+  const crypt32_functions& crypt32_;
+  HCRYPTMSG message_;
+};
 
 class certificate_context {
 public:

@@ -110,8 +110,12 @@ const crypt32_functions* crypt32_library() {
                resolve(m, "CertEnumCertificatesInStore", f.CertEnumCertificatesInStore) &&
                resolve(m, "CertFreeCertificateContext", f.CertFreeCertificateContext) &&
                resolve(m, "CryptHashCertificate2", f.CryptHashCertificate2) &&
-               resolve(m, "CryptGetMessageSignerCount", f.CryptGetMessageSignerCount) &&
-               resolve(m, "CryptVerifyDetachedMessageSignature", f.CryptVerifyDetachedMessageSignature);
+               resolve(m, "CryptMsgOpenToDecode", f.CryptMsgOpenToDecode) &&
+               resolve(m, "CryptMsgUpdate", f.CryptMsgUpdate) &&
+               resolve(m, "CryptMsgGetParam", f.CryptMsgGetParam) &&
+               resolve(m, "CryptMsgControl", f.CryptMsgControl) &&
+               resolve(m, "CryptMsgClose", f.CryptMsgClose) &&
+               resolve(m, "CertGetSubjectCertificateFromStore", f.CertGetSubjectCertificateFromStore);
       });
   return library.table();
 }

@@ -58,8 +58,12 @@ struct crypt32_functions {
   decltype(&::CertEnumCertificatesInStore) CertEnumCertificatesInStore;
   decltype(&::CertFreeCertificateContext) CertFreeCertificateContext;
   decltype(&::CryptHashCertificate2) CryptHashCertificate2;
-  decltype(&::CryptGetMessageSignerCount) CryptGetMessageSignerCount;
-  decltype(&::CryptVerifyDetachedMessageSignature) CryptVerifyDetachedMessageSignature;
+  decltype(&::CryptMsgOpenToDecode) CryptMsgOpenToDecode;
+  decltype(&::CryptMsgUpdate) CryptMsgUpdate;
+  decltype(&::CryptMsgGetParam) CryptMsgGetParam;
+  decltype(&::CryptMsgControl) CryptMsgControl;
+  decltype(&::CryptMsgClose) CryptMsgClose;
+  decltype(&::CertGetSubjectCertificateFromStore) CertGetSubjectCertificateFromStore;
 };
 
 struct wintrust_functions {

@@ -1,7 +1,6 @@
 #include "update/installer_downloader.h"
 
 #include "support/file_entry.h"
-#include "support/file_information.h"
 #include "support/folder_tree.h"
 #include "support/held_file.h"
 #include "support/md5.h"
@@ -18,6 +17,7 @@
 #include "update/manifest_reader.h"
 #include "update/update_server.h"
 
+#include <future>
 #include <utility>
 
 namespace {
@@ -135,27 +135,38 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   // The body is on disk: give its memory back before digesting.
   std::vector<char>().swap(body);
 
-  file_information written;
-  written.Load(temporary);
-  const std::wstring actual_md5 = written.GetMd5();
+  // Held from here on, so that it may be moved but never written: the bytes
+  // digested are the bytes checked, and the file moved into place carries
+  // its digest and verdict (TakeCheckedDownload). A file someone else holds
+  // open for writing cannot be held, and has no digest.
+  checked_file checked{held_file(temporary, held_file::movable), signature_verdict(), std::wstring()};
+  // The digest and the publisher check each read the whole file: they read
+  // it side by side, the digest on a thread of its own (through a mapping,
+  // leaving the handle's file pointer to the check). The check's verdict is
+  // logged after the digest's, as the order of the two decisions has it.
+  std::future<std::wstring> digest =
+      std::async(std::launch::async | std::launch::deferred, [&held = checked.file] {
+        return held.IsHeld() ? md5_text_of(held.Handle()) : std::wstring();
+      });
+  warm_up.Wait();
+  const signature_verdict verdict = judge_publisher_signature(checked.file, publisher_);
+  checked.md5 = digest.get();
   g_system_log.write_w(my_system_log::level_milestone, kHashLine, expected_md5.c_str(),
-                       actual_md5.c_str());
+                       checked.md5.c_str());
 
   // A file whose digest could not be taken has an empty MD5 text, which
   // never counts as a match, not even with an empty expected text.
-  if (actual_md5.empty() || !same_md5_text(expected_md5, actual_md5)) {
+  if (checked.md5.empty() || !same_md5_text(expected_md5, checked.md5)) {
     g_system_log.write_w(my_system_log::level_failure, kHashMismatchLine, expected_md5.c_str(),
-                         actual_md5.c_str());
+                         checked.md5.c_str());
+    checked.file.Release();
     ::DeleteFileW(temporary.c_str());
     return false;
   }
   // A file that is not the publisher's is treated as one whose digest
-  // differs: it never takes the place of the installer already there. The
-  // hold lets the file be moved but never written, so the file moved into
-  // place carries its verdict (TakeCheckedDownload).
-  checked_file checked{held_file(temporary, held_file::movable), signature_verdict()};
-  warm_up.Wait();
-  checked.verdict = check_publisher_signature(checked.file, publisher_);
+  // differs: it never takes the place of the installer already there.
+  log_signature_verdict(checked.file, verdict);
+  checked.verdict = verdict;
   if (!checked.verdict.trusted) {
     checked.file.Release();
     ::DeleteFileW(temporary.c_str());
