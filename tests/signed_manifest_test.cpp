@@ -12,6 +12,7 @@
 #include "update/installer_downloader.h"
 #include "update/manifest_serial_store.h"
 #include "update/manifest_signing.h"
+#include "update/manifest_version.h"
 #include "update/update_server.h"
 #include "velora_endpoints.h"
 #include "velora_version.h"
@@ -200,6 +201,31 @@ TEST_F(SignedManifest, WithoutTheRequirementNoSignatureIsAskedFor) {
     const auto seen = server::requests("http");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].target, "/launcher/installer6.lt?scode=r7qd");
+  }
+}
+
+// Versions are compared number by number, by value: 6.0.1.2 is older than
+// 6.0.1.12, leading zeros and numbers too long for any integer included.
+TEST(ManifestVersionOrder, NumberByNumberByValue) {
+  const struct {
+    const char* left;
+    const char* right;
+    int order;
+  } cases[] = {
+      {"6.0.1.2", "6.0.1.12", -1},
+      {"6.0.1.12", "6.0.1.12", 0},
+      {"06.0.01.012", "6.0.1.12", 0},
+      {"6.0.2.0", "6.0.1.12", 1},
+      {"6.1.0.0", "6.0.99.99", 1},
+      {"6.0.0.99999999999999999999", "6.0.0.99999999999999999998", 1},
+      {"release-6.1.0.0-beta", "6.0.1.12", 1},
+      {"6.1.0", "6.0.0.0", -1},
+  };
+  for (const auto& c : cases) {
+    const int order = compare_manifest_versions(c.left, c.right);
+    EXPECT_EQ((order > 0) - (order < 0), c.order) << c.left << " against " << c.right;
+    const int reverse = compare_manifest_versions(c.right, c.left);
+    EXPECT_EQ((reverse > 0) - (reverse < 0), -c.order) << c.right << " against " << c.left;
   }
 }
 
