@@ -7,10 +7,16 @@
 #include "res/resource.h"
 #include "support/windows_facts.h"
 #include "support/system_libraries.h"
+#include "support/publisher_roots.h"
 #include "support/system_log.h"
+#include "update/manifest_serial_store.h"
+#include "update/manifest_signing.h"
 #include "velora_endpoints.h"
+#include "velora_version.h"
 
 #include <commctrl.h>
+
+#include <memory>
 
 namespace {
 
@@ -36,6 +42,23 @@ const char kExceptionLine[] = "error: exception in %s: %s";
 const wchar_t kUpdateServer[] = VELORA_UPDATE_SERVER;
 // The signer every installer must carry to start (empty: not checked).
 const wchar_t kInstallerPublisher[] = VELORA_PUBLISHER;
+
+// Whether the manifest must be signed: a build setting, like the publisher.
+constexpr bool kSignedManifest = VELORA_SIGNED_MANIFEST != 0;
+
+// The manifest's checks as this build asks for them: signed by the
+// installers' publisher through the same pinned CA certificates, the serial
+// kept per user, the installer no older than this launcher.
+manifest_signing build_manifest_signing(const std::wstring& publisher) {
+  manifest_signing signing;
+  if (!kSignedManifest) return signing;
+  signing.required = true;
+  signing.publisher = publisher;
+  signing.roots = build_publisher_roots();
+  signing.serials = std::make_shared<registry_serial_store>();
+  signing.launcher_version = VELORA_VERSION_TEXT;
+  return signing;
+}
 
 const wchar_t kInstanceMutexName[] = L"Local\\Velora CONSUMER 6.0 LAUNCHER";
 const wchar_t kWindowClassName[] = LAUNCHER_WINDOW_CLASS_W;
@@ -118,8 +141,8 @@ BOOL CLauncherApp::InitInstance() {
   {
     const std::wstring update_server(kUpdateServer);
     const std::wstring publisher(kInstallerPublisher);
-    CLauncherDlg dialog(m_dataControl, update_server, m_strInstallerOptions, publisher, m_bQuietMode,
-                        nullptr);
+    CLauncherDlg dialog(m_dataControl, update_server, m_strInstallerOptions, publisher,
+                        build_manifest_signing(publisher), m_bQuietMode, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

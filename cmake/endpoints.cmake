@@ -22,6 +22,11 @@ option(VELORA_ALLOW_UNSIGNED_INSTALLERS
 # machine trusts.
 set(VELORA_PUBLISHER_ROOTS "" CACHE STRING
     "SHA-256 thumbprints (hex) of the CA certificates the publisher's chain must hold one of")
+# The manifest signed by the publisher (update/manifest_signing.h): its
+# detached signature asked for beside it and checked, its freshness line, the
+# serial it carries never lower than one accepted before, and its installer
+# never older than the launcher. Off: the manifest is read as it always was.
+option(VELORA_SIGNED_MANIFEST "Read only manifests signed by VELORA_PUBLISHER" OFF)
 if(VELORA_PUBLISHER MATCHES "[\"\\]")
   message(FATAL_ERROR "VELORA_PUBLISHER may not hold a double quote or a backslash")
 endif()
@@ -71,6 +76,17 @@ else()
   else()
     message(STATUS "Its chain must hold one of the CA certificates: ${VELORA_PUBLISHER_ROOTS_TEXT}")
   endif()
+endif()
+if(VELORA_SIGNED_MANIFEST)
+  if(VELORA_PUBLISHER STREQUAL "")
+    message(FATAL_ERROR
+      "VELORA_SIGNED_MANIFEST is ON but VELORA_PUBLISHER is empty: nobody could sign the manifest. "
+      "Give the publisher's name (-DVELORA_PUBLISHER=...) or leave VELORA_SIGNED_MANIFEST OFF.")
+  endif()
+  set(VELORA_SIGNED_MANIFEST_FLAG 1)
+  message(STATUS "The manifest must be signed by: ${VELORA_PUBLISHER}")
+else()
+  set(VELORA_SIGNED_MANIFEST_FLAG 0)
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/velora_endpoints.h.in
                ${PROJECT_BINARY_DIR}/generated/velora_endpoints.h @ONLY)

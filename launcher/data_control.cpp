@@ -30,8 +30,8 @@ std::wstring cached_installer() {
 
 // A cached file counts only when it lies in the held cache folder itself,
 // reached by no link: then its name cannot be made to lead elsewhere.
-verified_installer held_in(const private_folder& folder, const std::wstring& path) {
-  verified_installer installer(path);
+verified_installer held_in(const private_folder& folder, const std::wstring& path, checked_file checked = {}) {
+  verified_installer installer(path, std::move(checked));
   if (!folder.Contains(installer.FinalPath())) return verified_installer();
   return installer;
 }
@@ -91,12 +91,14 @@ void CDataControl::SetDownloadPath(const stop_flag* stop) {
   if (installer_at_hand_.Path() == installer_info.download_path) installer_at_hand_.Release();
 }
 
-void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) {
+void CDataControl::InspectDownloadedInstaller(const stop_flag* stop) { InspectDownloadedInstaller(stop, checked_file()); }
+
+void CDataControl::InspectDownloadedInstaller(const stop_flag* stop, checked_file download) {
   if (stop_requested(stop)) return;
   installer_info.downloaded_md5.clear();
   const std::wstring& path = installer_info.download_path;
   if (!path.empty() && path_exists(path)) {
-    downloaded_installer_ = held_in(cache_folder_, path);
+    downloaded_installer_ = held_in(cache_folder_, path, std::move(download));
     installer_info.downloaded_md5 = downloaded_installer_.Md5();
   }
 }

@@ -62,6 +62,10 @@ public:
   void SetDownloadPath(const stop_flag* stop);
   // The MD5 text of the file at download_path, held before it is taken.
   void InspectDownloadedInstaller(const stop_flag* stop);
+  // The same, for the file `download` (the downloader's own check of the
+  // file it moved into place): when the installer found is that very file,
+  // its MD5 text and verdict are taken over rather than read again.
+  void InspectDownloadedInstaller(const stop_flag* stop, checked_file download);
   // The installers the last search and inspection hold, with their MD5 texts
   // and signers. Clearing the installer record lets go of both.
   verified_installer& InstallerAtHand() { return installer_at_hand_; }

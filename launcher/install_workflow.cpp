@@ -63,8 +63,7 @@ void install(install_run& run, CInstallerDownloader& downloader) {
   }
 
   g_system_log.write_w(my_system_log::level_milestone, kHashCheckLine);
-  run.data.InspectDownloadedInstaller(&run.stop);
-  run.data.DownloadedInstaller().TakeOverCheck(downloader.TakeCheckedDownload());
+  run.data.InspectDownloadedInstaller(&run.stop, downloader.TakeCheckedDownload());
   if (!same_md5_text(run.data.DownloadedInstaller().Md5(), info.latest_md5)) {
     window.hide_wait_text();
     if (!stopped(run)) FallBackToLocalInstaller(run.data, run.settings, window);
@@ -95,7 +94,7 @@ private:
 void run_install_workflow(install_run& run) {
   run.window.begin_wait_cursor();
   {
-    CInstallerDownloader downloader(run.settings.publisher);
+    CInstallerDownloader downloader(run.settings.publisher, run.signing);
     run.window.enable_install(false);
     {
       const installers_held_for_run holds(run.data);

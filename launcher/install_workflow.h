@@ -8,6 +8,7 @@
 #include "launcher/data_control.h"
 #include "launcher/installer_execution.h"
 #include "launcher/workflow_window.h"
+#include "update/manifest_signing.h"
 
 #include <string>
 
@@ -18,6 +19,7 @@ struct install_run {
   std::wstring update_server;           // where the manifest is asked for
   installer_settings settings;          // options passed on, publisher required
   const stop_flag& stop;                // raised when the dialog goes away
+  manifest_signing signing{};           // whether the manifest must be signed, and by whom
 };
 
 // The whole run, from disabling Install to enabling it again. The installers

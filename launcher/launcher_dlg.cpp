@@ -59,7 +59,7 @@ void place_button(CzBitmapButton& button, const button_layout& layout) {
 
 CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& update_server,
                            const std::wstring& installer_options, const std::wstring& publisher,
-                           BOOL quiet_mode, CWnd* parent)
+                           const manifest_signing& signing, BOOL quiet_mode, CWnd* parent)
     : CDialog(IDD, parent),
       m_hAppIcon(::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP))),
       m_brWhite(kWhite),
@@ -67,6 +67,7 @@ CLauncherDlg::CLauncherDlg(CDataControl& data, const std::wstring& update_server
       m_strUpdateServer(update_server),
       m_strInstallerOptions(installer_options),
       m_strPublisher(publisher),
+      m_manifestSigning(signing),
       m_bQuietMode(quiet_mode) {}
 
 CLauncherDlg::~CLauncherDlg() {
@@ -265,14 +266,14 @@ BOOL CLauncherDlg::StartThread(afx_worker& thread, AFX_THREADPROC procedure, con
 UINT __cdecl CLauncherDlg::launch_installer_proc(LPVOID dialog) {
   auto& self = *static_cast<CLauncherDlg*>(dialog);
   install_run run{self, self.m_dataControl, self.m_strUpdateServer,
-                  {self.m_strInstallerOptions, self.m_strPublisher}, self.m_bStopInstall};
+                  {self.m_strInstallerOptions, self.m_strPublisher}, self.m_bStopInstall, self.m_manifestSigning};
   run_install_workflow(run);
   return 0;
 }
 
 UINT __cdecl CLauncherDlg::launch_manual_proc(LPVOID dialog) {
   auto& self = *static_cast<CLauncherDlg*>(dialog);
-  manual_run run{self, self.m_dataControl, self.m_strUpdateServer, self.m_bStopManual};
+  manual_run run{self, self.m_dataControl, self.m_strUpdateServer, self.m_bStopManual, self.m_manifestSigning};
   run_manual_workflow(run);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "framework/afx_worker.h"
 #include "launcher/data_control.h"
 #include "launcher/workflow_window.h"
+#include "update/manifest_signing.h"
 
 #include <memory>
 #include <string>
@@ -24,11 +25,11 @@ public:
   // workflows ask for the manifest (scheme, host and optional port);
   // `installer_options` the options the command line passes on to the
   // installer; `publisher` the signer an installer must have to start (empty:
-  // not checked); `quiet_mode` presses Install by itself. All of them outlive
-  // the dialog.
+  // not checked); `signing` whether the manifest must be signed (copied);
+  // `quiet_mode` presses Install by itself. All the others outlive the dialog.
   CLauncherDlg(CDataControl& data, const std::wstring& update_server,
                const std::wstring& installer_options, const std::wstring& publisher,
-               BOOL quiet_mode, CWnd* parent = nullptr);
+               const manifest_signing& signing, BOOL quiet_mode, CWnd* parent = nullptr);
   // Raises both stop flags, waits up to 1 s for each worker and terminates
   // one that is still running.
   ~CLauncherDlg() override;
@@ -101,5 +102,6 @@ private:
   const std::wstring& m_strUpdateServer;
   const std::wstring& m_strInstallerOptions;
   const std::wstring& m_strPublisher;
+  const manifest_signing m_manifestSigning;
   const BOOL m_bQuietMode;
 };

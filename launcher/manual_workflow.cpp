@@ -39,8 +39,10 @@ void open_manual(manual_run& run, CInstallerDownloader& downloader) {
 }  // namespace
 
 void run_manual_workflow(manual_run& run) {
-  // Only the manifest is read here: nothing is downloaded, so no signer is asked for.
-  CInstallerDownloader downloader{std::wstring()};
+  // Only the manifest is read here: nothing is downloaded, so no installer's
+  // signer is asked for. The manifest itself decides which page opens, so a
+  // signed one is checked as the install workflow checks it.
+  CInstallerDownloader downloader{std::wstring(), run.signing};
   run.window.enable_guide(false);
   open_manual(run, downloader);
   run.window.enable_guide(true);

@@ -4,6 +4,7 @@
 #include "framework/afx_worker.h"
 #include "launcher/data_control.h"
 #include "launcher/workflow_window.h"
+#include "update/manifest_signing.h"
 
 #include <string>
 
@@ -13,6 +14,7 @@ struct manual_run {
   CDataControl& data;          // only manual_info is written
   std::wstring update_server;  // where the manifest is asked for
   const stop_flag& stop;       // raised when the dialog goes away
+  manifest_signing signing{};  // whether the manifest must be signed, and by whom
 };
 
 // The whole run, from disabling the guide button to enabling it again.

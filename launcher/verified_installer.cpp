@@ -5,15 +5,6 @@
 
 namespace {
 
-// The digest of the held bytes themselves, read through the hold: the name
-// might lead elsewhere by now, the handle cannot.
-std::wstring md5_text_of(const held_file& file) {
-  unsigned char digest[md5_digest_size];
-  std::string text;
-  if (!md5_file(file.Handle(), digest) || !md5_hex(digest, text)) return std::wstring();
-  return std::wstring(text.begin(), text.end());
-}
-
 const code_signer kNoSigner{};
 // The download's check, made on the same held file before it was moved here.
 const wchar_t kTakenOverLine[] = L"signature taken over: %s signer %s.";
@@ -21,9 +12,21 @@ const wchar_t kTakenOverLine[] = L"signature taken over: %s signer %s.";
 }  // namespace
 
 verified_installer::verified_installer(const std::wstring& path) : hold_(path) {
-  // Read while held: nobody can write the file between this digest and the
-  // installer's start.
-  if (hold_.IsHeld()) md5_ = md5_text_of(hold_);
+  // Read while held, through the hold (the name might lead elsewhere by
+  // now, the handle cannot): nobody can write the file between this digest
+  // and the installer's start.
+  if (hold_.IsHeld()) md5_ = md5_text_of(hold_.Handle());
+}
+
+verified_installer::verified_installer(const std::wstring& path, checked_file checked) : hold_(path) {
+  if (!hold_.IsHeld()) return;
+  if (checked.md5.empty() || !hold_.SameFileAs(checked.file)) {
+    md5_ = md5_text_of(hold_.Handle());
+    return;
+  }
+  // The same file, held without a break since its digest was taken.
+  md5_ = std::move(checked.md5);
+  TakeOverCheck(std::move(checked));
 }
 
 bool verified_installer::PassesPublisherCheck(const std::wstring& publisher) {

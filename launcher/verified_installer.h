@@ -17,6 +17,11 @@ public:
   // held (missing, or someone is writing it) gets no MD5 text, so it never
   // matches a manifest, and never passes the publisher check.
   explicit verified_installer(const std::wstring& path);
+  // The same, taking the MD5 text and the verdict of `checked` over when it
+  // is the very same file, held since they were taken (a download moved into
+  // place): its bytes are read neither for the digest nor for the check
+  // again. Any other file is digested, and checked on first use, as usual.
+  verified_installer(const std::wstring& path, checked_file checked);
   verified_installer(verified_installer&&) = default;
   verified_installer& operator=(verified_installer&&) = default;
 

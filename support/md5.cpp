@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -245,6 +246,29 @@ bool md5_file(const std::string& path, unsigned char* digest) {
 
 namespace {
 
+// The bytes of a handle's file are read through views of a mapping, never
+// through the handle's file pointer: another thread may be reading the same
+// handle meanwhile (the publisher check does, while a download is digested).
+// Views of 8 MiB keep a 32-bit process's address space free.
+constexpr SIZE_T mapped_view_size = SIZE_T{8} << 20;
+
+class mapped_view {
+public:
+  mapped_view(HANDLE mapping, ULONGLONG offset, SIZE_T length)
+      : data_(static_cast<const unsigned char*>(::MapViewOfFile(mapping, FILE_MAP_READ,
+                                                                static_cast<DWORD>(offset >> 32),
+                                                                static_cast<DWORD>(offset), length))) {}
+  mapped_view(const mapped_view&) = delete;
+  mapped_view& operator=(const mapped_view&) = delete;
+  ~mapped_view() {
+    if (data_) ::UnmapViewOfFile(data_);
+  }
+  const unsigned char* data() const { return data_; }
+
+private:
+  const unsigned char* data_;
+};
+
 // Digests what `file` holds from where its file pointer stands to its end.
 bool digest_open_file(HANDLE file, unsigned char* digest) {
   md5_context context;
@@ -290,9 +314,24 @@ bool md5_file(const std::wstring& path, unsigned char* digest) {
 
 bool md5_file(HANDLE file, unsigned char* digest) {
   if (file == nullptr || file == INVALID_HANDLE_VALUE || digest == nullptr) return false;
-  LARGE_INTEGER start{};
-  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
-  return digest_open_file(file, digest);
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
+  md5_context context;
+  md5_init(&context);
+  // A file of no bytes cannot be mapped, and needs no reading.
+  if (size.QuadPart > 0) {
+    const afx_kernel_handle mapping(::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.IsValid()) return false;
+    for (ULONGLONG offset = 0; offset < static_cast<ULONGLONG>(size.QuadPart); offset += mapped_view_size) {
+      const SIZE_T length = static_cast<SIZE_T>(
+          std::min<ULONGLONG>(mapped_view_size, static_cast<ULONGLONG>(size.QuadPart) - offset));
+      const mapped_view view(mapping.Get(), offset, length);
+      if (!view.data()) return false;
+      md5_update(&context, view.data(), length);
+    }
+  }
+  md5_final(&context, digest);
+  return true;
 }
 
 bool md5_hex(const unsigned char* digest, std::string& text) {
@@ -310,6 +349,13 @@ bool md5_hex(const unsigned char* digest, std::string& text) {
 
 bool same_md5_text(const std::wstring& a, const std::wstring& b) {
   return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
+
+std::wstring md5_text_of(HANDLE file) {
+  unsigned char digest[md5_digest_size];
+  std::string text;
+  if (!md5_file(file, digest) || !md5_hex(digest, text)) return std::wstring();
+  return std::wstring(text.begin(), text.end());
 }
 
 std::string md5_text_of(const void* data, size_t length) {

@@ -33,8 +33,14 @@ bool md5_file(const std::string& path, unsigned char* digest);
 bool md5_file(const std::wstring& path, unsigned char* digest);
 
 // The same for the file open as `file` (with read access), from its first
-// byte, whatever its name leads to now: the bytes of a held file.
+// byte, whatever its name leads to now: the bytes of a held file. Read
+// through a mapping, so the handle's file pointer is neither used nor moved,
+// and others may read through the same handle meanwhile.
 bool md5_file(HANDLE file, unsigned char* digest);
+
+// The MD5 text of the file open as `file`, as md5_file(HANDLE) reads it;
+// empty when it cannot be read.
+std::wstring md5_text_of(HANDLE file);
 
 // Two MD5 texts name the same file when they are equal but for the case of
 // the letters A to Z (a manifest may give its digest in capitals).

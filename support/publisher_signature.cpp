@@ -157,13 +157,28 @@ signature_verdict check_publisher_signature(const held_file& file, const std::ws
 
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher,
                                             const publisher_roots& roots) {
+  signature_verdict verdict = judge_publisher_signature(file, publisher, roots);
+  log_signature_verdict(file, verdict);
+  return verdict;
+}
+
+signature_verdict judge_publisher_signature(const held_file& file, const std::wstring& publisher) {
+  return judge_publisher_signature(file, publisher, build_publisher_roots());
+}
+
+signature_verdict judge_publisher_signature(const held_file& file, const std::wstring& publisher,
+                                            const publisher_roots& roots) {
   if (publisher.empty()) {
     signature_verdict verdict;
     verdict.trusted = true;
     verdict.step = signature_verdict::gate_off;
     return verdict;
   }
-  signature_verdict verdict = verify(file, publisher, roots);
+  return verify(file, publisher, roots);
+}
+
+void log_signature_verdict(const held_file& file, const signature_verdict& verdict) {
+  if (verdict.step == signature_verdict::gate_off) return;
   const std::wstring signer = verdict.signer.describe();
   if (verdict.trusted) {
     g_system_log.write_w(my_system_log::level_milestone, kAcceptedLine, file.Path().c_str(), signer.c_str());
@@ -171,5 +186,4 @@ signature_verdict check_publisher_signature(const held_file& file, const std::ws
     g_system_log.write_w(my_system_log::level_failure, kRefusedLine, file.Path().c_str(), verdict.step_name(),
                          static_cast<unsigned int>(verdict.result), signer.c_str());
   }
-  return verdict;
 }

@@ -59,14 +59,27 @@ signature_verdict check_publisher_signature(const held_file& file, const std::ws
 signature_verdict check_publisher_signature(const held_file& file, const std::wstring& publisher,
                                             const publisher_roots& roots);
 
+// The same check, unlogged, for a caller that logs the verdict later
+// (log_signature_verdict), in its own order of events.
+signature_verdict judge_publisher_signature(const held_file& file, const std::wstring& publisher);
+signature_verdict judge_publisher_signature(const held_file& file, const std::wstring& publisher,
+                                            const publisher_roots& roots);
+// Logs `verdict` on `file` as check_publisher_signature does (nothing when
+// the gate is off).
+void log_signature_verdict(const held_file& file, const signature_verdict& verdict);
+
 // Logs, in the check's own words, a start refused after the check because
 // the checked file is no longer where it was found (step "location").
 void log_start_refusal(const std::wstring& path, const code_signer& signer);
 
 // A file that passed or failed the check, still held as it was when checked,
-// so that a later user of the same file can take the verdict over instead of
-// checking the same bytes again (see held_file::SameFileAs).
+// so that a later user of the same file can take the verdict and the MD5
+// text over instead of reading the same bytes again (see
+// held_file::SameFileAs).
 struct checked_file {
   held_file file;
   signature_verdict verdict;
+  // The MD5 text of the held bytes, read through the hold; empty when none
+  // was taken.
+  std::wstring md5;
 };

@@ -4,6 +4,7 @@
 #include "framework/afx_handle.h"
 #include "launcher/installer_execution.h"
 #include "res/resource.h"
+#include "support/md5.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/setup_records.h"
 #include "tests/support/shell_associations.h"
@@ -181,12 +182,14 @@ TEST_F(Execution, HeldInstallerCannotBeSwappedBetweenTheCheckAndTheStart) {
   EXPECT_TRUE(window_.boxes().empty());
 }
 
-// A download's verdict is taken over only by the very file it was given to,
-// held since the check so that nobody could write it; the file may have been
-// moved into place. The verdict handed over here says "trusted" for an
-// unsigned file, so a file that took it over passes and one that did not is
-// refused by its own check.
+// A download's verdict and MD5 text are taken over only by the very file
+// they were given to, held since they were taken so that nobody could write
+// it; the file may have been moved into place. What is handed over here says
+// "trusted" for an unsigned file and gives an MD5 text of no bytes at all,
+// so a file that took them over passes with that text, and one that did not
+// is refused by its own check and digested anew.
 TEST_F(Execution, CheckIsTakenOverOnlyByTheSameFile) {
+  const wchar_t kHandedOverMd5[] = L"00000000000000000000000000000000";
   enum class after_check { moved_into_place, copied_into_place, swapped_after_move };
   const struct {
     const char* name;
@@ -205,7 +208,7 @@ TEST_F(Execution, CheckIsTakenOverOnlyByTheSameFile) {
     signature_verdict trusted;
     trusted.trusted = true;
     trusted.step = signature_verdict::passed;
-    checked_file checked{held_file(staged, held_file::movable), trusted};
+    checked_file checked{held_file(staged, held_file::movable), trusted, kHandedOverMd5};
     ASSERT_TRUE(checked.file.IsHeld());
 
     HANDLE writer = ::CreateFileW(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -231,10 +234,12 @@ TEST_F(Execution, CheckIsTakenOverOnlyByTheSameFile) {
       }
     }
 
-    verified_installer found(installer_);
+    verified_installer found(installer_, std::move(checked));
     ASSERT_TRUE(found.IsHeld());
-    found.TakeOverCheck(std::move(checked));
     EXPECT_EQ(found.PassesPublisherCheck(publisher_), c.taken_over);
+    const std::string bytes = read_file(installer_);
+    const std::string own_md5 = md5_text_of(bytes.data(), bytes.size());
+    EXPECT_EQ(found.Md5(), c.taken_over ? std::wstring(kHandedOverMd5) : std::wstring(own_md5.begin(), own_md5.end()));
     ::DeleteFileW(staged.c_str());
     ::DeleteFileW((folder_ + L"aside.exe").c_str());
   }

@@ -85,7 +85,7 @@ probe_dialog* g_probe = nullptr;  // the dialog of the dialog thread, for its CB
 // they meet the window: the first thing a run does to it is disable Install.
 class probe_dialog : public CLauncherDlg {
 public:
-  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, update_server(), options_, publisher_, quiet) {}
+  explicit probe_dialog(BOOL quiet) : CLauncherDlg(data_, update_server(), options_, publisher_, manifest_signing(), quiet) {}
   ~probe_dialog() override {
     if (old_thread) ::CloseHandle(old_thread);
     if (const HANDLE last = install_worker_.load()) ::CloseHandle(last);

@@ -15,6 +15,7 @@
 #include "tests/support/shell_associations.h"
 #include "tests/support/test_files.h"
 #include "tests/support/workflow_bench.h"
+#include "velora_endpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,49 @@ private:
 };
 
 std::string rule_key(const std::string& path) { return "\"" + path + "\": "; }
+
+// The highest manifest serial this user's launcher has accepted (its value
+// in HKCU), set while the object lives and put back as it was after.
+class stored_manifest_serial {
+public:
+  explicit stored_manifest_serial(uint64_t serial) {
+    DWORD size = sizeof(saved_);
+    had_value_ = ::RegGetValueW(HKEY_CURRENT_USER, kLauncherKey, kSerialValue, RRF_RT_QWORD, nullptr, &saved_,
+                                &size) == ERROR_SUCCESS;
+    write(serial);
+  }
+  ~stored_manifest_serial() {
+    if (had_value_) {
+      write(saved_);
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kLauncherKey, kSerialValue);
+    }
+  }
+  stored_manifest_serial(const stored_manifest_serial&) = delete;
+  stored_manifest_serial& operator=(const stored_manifest_serial&) = delete;
+
+  uint64_t value() const {
+    uint64_t serial = 0;
+    DWORD size = sizeof(serial);
+    ::RegGetValueW(HKEY_CURRENT_USER, kLauncherKey, kSerialValue, RRF_RT_QWORD, nullptr, &serial, &size);
+    return serial;
+  }
+
+private:
+  static constexpr const wchar_t* kLauncherKey = L"Software\\Velora\\Launcher";
+  static constexpr const wchar_t* kSerialValue = L"ManifestSerial";
+
+  static void write(uint64_t serial) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kLauncherKey, kSerialValue, REG_QWORD, &serial, sizeof(serial));
+  }
+
+  bool had_value_ = false;
+  uint64_t saved_ = 0;
+};
+
+// Last release's freshness line: signed in its day, valid for long.
+constexpr uint64_t kReplayedSerial = 1000;
+const char kReplayedFreshness[] = "freshness 1000 2026-01-01T00:00:00Z 2099-01-01T00:00:00Z";
 
 // What is at hand before the click, what the server serves, and what came of it.
 enum class at_hand { nothing, beside_older, beside_newer, cached_older, cached_newer };
@@ -208,8 +252,12 @@ protected:
 // another_publishers: a hostile update server's manifest, naming an installer
 // signed by another publisher, with that installer's right MD5;
 // incomplete_chain: the same, naming an installer that carries the
-// publisher's names from an issuing CA whose certificate exists nowhere.
-enum class served { newest, newest_upper_case, with_generation, none, another_publishers, incomplete_chain };
+// publisher's names from an issuing CA whose certificate exists nowhere;
+// replayed_release: last release's manifest, signed by the publisher in its
+// day, whose serial is lower than one this user's launcher accepted since
+// (for a launcher that reads only signed manifests).
+enum class served { newest, newest_upper_case, with_generation, none, another_publishers, incomplete_chain,
+                    replayed_release };
 
 struct install_case {
   const char* name;
@@ -233,6 +281,9 @@ class InstallThroughTheWindow : public LauncherEndToEnd,
 
 TEST_P(InstallThroughTheWindow, Outcome) {
   const install_case& c = GetParam();
+#if !VELORA_SIGNED_MANIFEST
+  if (c.manifest == served::replayed_release) GTEST_SKIP() << "this launcher reads manifests unsigned";
+#endif
   put(c.local);
   std::string text = c.manifest == served::another_publishers ? bench_.manifest_for(build::foreign)
                      : c.manifest == served::incomplete_chain
@@ -244,10 +295,26 @@ TEST_P(InstallThroughTheWindow, Outcome) {
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     text.replace(text.find(md5), md5.size(), upper);
   }
+  std::unique_ptr<stored_manifest_serial> accepted_before;
+  std::unique_ptr<log_switch_files> switches;
+  if (c.manifest == served::replayed_release) {
+    text += std::string(kReplayedFreshness) + "\r\n";
+    accepted_before = std::make_unique<stored_manifest_serial>(kReplayedSerial + 1);
+    switches = std::make_unique<log_switch_files>(true, false);
+  }
   if (c.manifest != served::none) bench_.serve_manifest(text);
   launcher_.answer(c.answers);
 
   install(c.arguments, c.tick);
+
+  if (c.manifest == served::replayed_release) {
+    const std::string log = read_file(distribution_.path() + L"system.log");
+    EXPECT_NE(log.find("/5\tLauncher\tmanifest refused: serial " + std::to_string(kReplayedSerial) + " is lower than " +
+                       std::to_string(kReplayedSerial + 1) + ", accepted before."),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(accepted_before->value(), kReplayedSerial + 1) << "a refused manifest raises nothing";
+  }
 
   expect_boxes(c.boxes);
   const auto boxes = launcher_.boxes();
@@ -305,7 +372,14 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallThroughTheWindow, ::testing::Values(
     // any other publisher's, and the good cached installer keeps its bytes.
     install_case{"IncompleteChainInstallerLeavesTheCacheAlone", at_hand::cached_older,
                  served::incomplete_chain, L"", false, {}, {k105}, started::nothing, L"", 1, false,
-                 cache_after::older}),
+                 cache_after::older},
+    // Nor can it bring back an older release whose manifest the publisher
+    // signed in its day: a failed manifest request, so the installer beside
+    // the launcher is offered, and without one nothing can be installed.
+    install_case{"ReplayedReleaseThenYesRunsTheOneBeside", at_hand::beside_older, served::replayed_release,
+                 L"", false, {IDYES}, {k104}, started::beside, kEasy, 0, false, cache_after::absent},
+    install_case{"ReplayedReleaseWithNothingAtHand", at_hand::nothing, served::replayed_release, L"", false,
+                 {}, {k105}, started::nothing, L"", 0, false, cache_after::absent}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The quiet start presses Install by itself shortly after the window opens

@@ -1,10 +1,14 @@
 // Reading the update server's manifest: a table of the format's edge cases,
 // a corpus of hostile manifests and a large generated run, both compared with
-// an independent reading of the format (tests/manifest_reference.py).
+// an independent reading of the format (tests/manifest_reference.py). Each
+// manifest of the corpus and of the run is read a second and a third time
+// with a freshness line (update/manifest_freshness.h) appended and inserted
+// in its middle: a signed manifest must read as the same manifest unsigned.
 #include "framework/afx_handle.h"
 #include "support/text_utils.h"
 #include "tests/support/test_files.h"
 #include "update/installer_downloader.h"
+#include "update/manifest_freshness.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +99,58 @@ std::string differences(const manifest_values& expected, const manifest_values& 
     if (!text.empty()) out << kTextNames[i] << ": " << text << "\n";
   }
   return out.str();
+}
+
+// ----- the freshness line ----------------------------------------------------
+
+const char kFreshnessLine[] = "freshness 20 2026-01-01T00:00:00Z 2099-01-01T00:00:00Z";
+
+bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+
+std::string with_freshness_appended(const std::string& body) {
+  std::string signed_body = body;
+  if (!signed_body.empty() && !is_line_end(signed_body.back())) signed_body += "\r\n";
+  return signed_body + kFreshnessLine + "\r\n";
+}
+
+// After the first line end from the middle on that has a line before it (the
+// header): a freshness line before any line would be the header itself.
+std::string with_freshness_inserted(const std::string& body) {
+  bool line_seen = false;
+  for (size_t at = 0; at < body.size(); ++at) {
+    if (!is_line_end(body[at])) {
+      line_seen = true;
+    } else if (line_seen && at >= body.size() / 2) {
+      return body.substr(0, at + 1) + kFreshnessLine + "\r\n" + body.substr(at + 1);
+    }
+  }
+  return with_freshness_appended(body);
+}
+
+// What reading `body` and its signed forms gives that `want` does not, each
+// form named; empty when all three read as `want`.
+std::string differences_signed_or_not(const manifest_values& want, const std::string& body, bool system_is_64bit) {
+  std::string wrong = differences(want, parse(body, system_is_64bit));
+  const std::string appended = differences(want, parse(with_freshness_appended(body), system_is_64bit));
+  if (!appended.empty()) wrong += "with a freshness line appended: " + appended;
+  const std::string inserted = differences(want, parse(with_freshness_inserted(body), system_is_64bit));
+  if (!inserted.empty()) wrong += "with a freshness line inserted: " + inserted;
+  return wrong;
+}
+
+// The signed forms hold the line once, past the header, where the signed
+// manifest's reader finds it.
+TEST(ManifestSignedForms, HoldTheFreshnessLinePastTheHeader) {
+  for (const std::string& body : {std::string("h\r\nboth 6.0.2.1 x y\r\nboth manual x y"), std::string("h"),
+                                 std::string("\n\nh\nboth 6.0.2.1 x y\n")}) {
+    for (const std::string& signed_body : {with_freshness_appended(body), with_freshness_inserted(body)}) {
+      const auto freshness = read_freshness(signed_body);
+      ASSERT_TRUE(freshness.has_value()) << signed_body;
+      EXPECT_EQ(freshness->serial, 20u);
+      EXPECT_EQ(signed_body.find(kFreshnessLine) > body.find('h'), true) << signed_body;
+    }
+  }
+  EXPECT_LT(with_freshness_inserted("h\r\na\r\nb\r\nc\r\nd\r\n").find(kFreshnessLine), 14u) << "in the middle";
 }
 
 // ----- the table -----------------------------------------------------------
@@ -346,7 +402,7 @@ TEST_P(ManifestCorpus, EveryHostileManifestReadsAsTheFormatSays) {
       const manifest_values want =
           expected_from(expected.get_child(system_is_64bit ? "64bit" : "32bit"), body, text_mismatch);
       EXPECT_EQ(text_mismatch, "") << wide_to_ansi(name);
-      EXPECT_EQ(differences(want, parse(body, system_is_64bit)), "")
+      EXPECT_EQ(differences_signed_or_not(want, body, system_is_64bit), "")
           << wide_to_ansi(name) << " on a " << (system_is_64bit ? "64" : "32") << "-bit system ("
           << expected.get<std::string>("about") << ")";
     }
@@ -414,7 +470,7 @@ TEST(ManifestRandom, GeneratedManifestsReadAsTheFormatSays) {
       want.result = cases.flag();
       want.new_major_released = cases.flag();
       for (size_t t = 0; t < kTextCount; ++t) want.*kTexts[t] = ansi_to_wide(CP_ACP, cases.text());
-      const std::string wrong = differences(want, parse(body, system_is_64bit));
+      const std::string wrong = differences_signed_or_not(want, body, system_is_64bit);
       if (!wrong.empty() && ++failed <= 10) {
         ADD_FAILURE() << "manifest " << i << " on a " << (system_is_64bit ? "64" : "32")
                       << "-bit system: " << wrong << "bytes: " << hex_head(body);

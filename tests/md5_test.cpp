@@ -172,6 +172,48 @@ TEST_F(ReferenceFiles, UpdatesThatSplitBlocksUnevenlyAgreeWithTheFile) {
   EXPECT_EQ(digest_in_pieces(bytes, {1, 4099, 63, 65, 128}), expected_["md5-1000000.bin"]);
 }
 
+// Through a handle, the whole file is digested whatever its file pointer, and
+// the pointer stays where it was: another reader of the same handle (the
+// publisher check, beside a download's digest) goes on undisturbed.
+TEST_F(ReferenceFiles, HandleDigestsNeitherUseNorMoveTheFilePointer) {
+  for (const char* name : {"md5-0.bin", "md5-4097.bin", "md5-1000000.bin"}) {
+    SCOPED_TRACE(name);
+    const std::wstring path = folder_ + ansi_to_wide(CP_ACP, name);
+    afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                       nullptr));
+    ASSERT_TRUE(file.IsValid());
+    LARGE_INTEGER middle{};
+    middle.QuadPart = 17;
+    ASSERT_TRUE(::SetFilePointerEx(file.Get(), middle, nullptr, FILE_BEGIN));
+
+    digest_bytes digest;
+    ASSERT_TRUE(md5_file(file.Get(), digest.data()));
+    EXPECT_EQ(hex_of(digest), expected_[name]);
+    LARGE_INTEGER now{};
+    ASSERT_TRUE(::SetFilePointerEx(file.Get(), LARGE_INTEGER{}, &now, FILE_CURRENT));
+    EXPECT_EQ(now.QuadPart, 17);
+  }
+}
+
+// A file larger than one view of the handle's mapping (8 MiB) and not a
+// whole number of them: the same digest as the file read by name.
+TEST(FileDigest, HandleDigestOfAFileOfManyViews) {
+  temp_folder folder(L"md5");
+  const std::wstring path = folder.path() + L"large.bin";
+  std::string bytes((size_t{8} << 20) * 2 + 4097, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+  write_file(path, bytes);
+  afx_file_handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+  ASSERT_TRUE(file.IsValid());
+  digest_bytes by_handle;
+  digest_bytes by_name;
+  ASSERT_TRUE(md5_file(file.Get(), by_handle.data()));
+  ASSERT_TRUE(md5_file(path, by_name.data()));
+  EXPECT_EQ(hex_of(by_handle), hex_of(by_name));
+  EXPECT_EQ(hex_of(by_handle), md5_text_of(bytes.data(), bytes.size()));
+}
+
 TEST(FileDigest, WorksWhileAnotherHandleWritesWithReadSharing) {
   temp_folder folder(L"md5");
   const std::wstring path = folder.path() + L"held.txt";

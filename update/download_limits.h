@@ -8,6 +8,10 @@
 // mebibyte leaves room for any manifest the release tool writes.
 inline constexpr size_t kManifestSizeLimit = size_t{1} << 20;
 
+// The manifest's detached signature: one signer's certificate and its issuing
+// CA's, a few kilobytes; 64 KiB leaves room for long chains.
+inline constexpr size_t kManifestSignatureSizeLimit = size_t{64} << 10;
+
 // An installer is held whole in one vector before it is written, in a 32-bit
 // process whose 2 GiB of address space also hold the program, its DLLs and
 // WinINet's buffers, and that space is fragmented: a single block of 256 MiB

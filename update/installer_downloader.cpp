@@ -1,7 +1,6 @@
 #include "update/installer_downloader.h"
 
 #include "support/file_entry.h"
-#include "support/file_information.h"
 #include "support/folder_tree.h"
 #include "support/held_file.h"
 #include "support/md5.h"
@@ -18,11 +17,15 @@
 #include "update/manifest_reader.h"
 #include "update/update_server.h"
 
+#include <future>
 #include <utility>
 
 namespace {
 
 const char kManifestRequestLine[] = "get_data_by_wininet DownloadLtFile";
+const char kSignatureRequestLine[] = "get_data_by_wininet DownloadLtFile signature";
+const wchar_t kManifestRefusedLine[] = L"manifest refused: %s.";
+const char kSerialNotKeptLine[] = "error: manifest serial %I64u could not be kept.";
 const wchar_t kFileRequestLine[] = L"get_data_by_wininet DownloadFile %s \x21D2 %s";
 const char kResultLine[] = "get_data_by_wininet ret %d res %d.";
 const wchar_t kHashLine[] = L"get_data_by_wininet lt hash %s file hash %s.";
@@ -43,7 +46,8 @@ bool fetch(HWND parent, http_request& request, std::vector<char>& body, std::str
 
 }  // namespace
 
-CInstallerDownloader::CInstallerDownloader(std::wstring publisher) : publisher_(std::move(publisher)) {}
+CInstallerDownloader::CInstallerDownloader(std::wstring publisher, manifest_signing signing)
+    : publisher_(std::move(publisher)), signing_(std::move(signing)) {}
 
 CInstallerDownloader::~CInstallerDownloader() = default;
 
@@ -62,7 +66,35 @@ bool CInstallerDownloader::DownloadLtFile(HWND parent, const std::wstring& updat
   g_system_log.write_a(my_system_log::level_trace, kManifestRequestLine);
   std::vector<char> body;
   if (!fetch(parent, request, body, proxy_user, proxy_password)) return false;
-  return ParseManifest(body);
+  if (!signing_.required) return ParseManifest(body);
+
+  manifest_freshness freshness;
+  if (!AcceptSignedManifest(parent, update_server, body, freshness)) return false;
+  if (!ParseManifest(body)) return false;
+  if (signing_.serials && !signing_.serials->raise(freshness.serial)) {
+    g_system_log.write_a(my_system_log::level_result, kSerialNotKeptLine,
+                         static_cast<unsigned long long>(freshness.serial));
+  }
+  return true;
+}
+
+bool CInstallerDownloader::AcceptSignedManifest(HWND parent, const std::wstring& update_server,
+                                                const std::vector<char>& body, manifest_freshness& freshness) {
+  http_request request =
+      prepare_download_request(wide_to_ansi(update_server) + kManifestSignatureTarget, proxy_user, proxy_password);
+  request.body_limit = kManifestSignatureSizeLimit;
+  g_system_log.write_a(my_system_log::level_trace, kSignatureRequestLine);
+  std::vector<char> signature;
+  // A signature that cannot be had is judged as none.
+  if (!fetch(parent, request, signature, proxy_user, proxy_password)) signature.clear();
+  const manifest_judgement judgement =
+      judge_signed_manifest(body, signature, signing_, Is64BitOS(), current_utc_seconds());
+  if (!judgement.accepted) {
+    g_system_log.write_w(my_system_log::level_failure, kManifestRefusedLine, judgement.refusal.c_str());
+    return false;
+  }
+  freshness = judgement.freshness;
+  return true;
 }
 
 bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
@@ -103,27 +135,38 @@ bool CInstallerDownloader::DownloadFile(HWND parent, const std::wstring& url,
   // The body is on disk: give its memory back before digesting.
   std::vector<char>().swap(body);
 
-  file_information written;
-  written.Load(temporary);
-  const std::wstring actual_md5 = written.GetMd5();
+  // Held from here on, so that it may be moved but never written: the bytes
+  // digested are the bytes checked, and the file moved into place carries
+  // its digest and verdict (TakeCheckedDownload). A file someone else holds
+  // open for writing cannot be held, and has no digest.
+  checked_file checked{held_file(temporary, held_file::movable), signature_verdict(), std::wstring()};
+  // The digest and the publisher check each read the whole file: they read
+  // it side by side, the digest on a thread of its own (through a mapping,
+  // leaving the handle's file pointer to the check). The check's verdict is
+  // logged after the digest's, as the order of the two decisions has it.
+  std::future<std::wstring> digest =
+      std::async(std::launch::async | std::launch::deferred, [&held = checked.file] {
+        return held.IsHeld() ? md5_text_of(held.Handle()) : std::wstring();
+      });
+  warm_up.Wait();
+  const signature_verdict verdict = judge_publisher_signature(checked.file, publisher_);
+  checked.md5 = digest.get();
   g_system_log.write_w(my_system_log::level_milestone, kHashLine, expected_md5.c_str(),
-                       actual_md5.c_str());
+                       checked.md5.c_str());
 
   // A file whose digest could not be taken has an empty MD5 text, which
   // never counts as a match, not even with an empty expected text.
-  if (actual_md5.empty() || !same_md5_text(expected_md5, actual_md5)) {
+  if (checked.md5.empty() || !same_md5_text(expected_md5, checked.md5)) {
     g_system_log.write_w(my_system_log::level_failure, kHashMismatchLine, expected_md5.c_str(),
-                         actual_md5.c_str());
+                         checked.md5.c_str());
+    checked.file.Release();
     ::DeleteFileW(temporary.c_str());
     return false;
   }
   // A file that is not the publisher's is treated as one whose digest
-  // differs: it never takes the place of the installer already there. The
-  // hold lets the file be moved but never written, so the file moved into
-  // place carries its verdict (TakeCheckedDownload).
-  checked_file checked{held_file(temporary, held_file::movable), signature_verdict()};
-  warm_up.Wait();
-  checked.verdict = check_publisher_signature(checked.file, publisher_);
+  // differs: it never takes the place of the installer already there.
+  log_signature_verdict(checked.file, verdict);
+  checked.verdict = verdict;
   if (!checked.verdict.trusted) {
     checked.file.Release();
     ::DeleteFileW(temporary.c_str());

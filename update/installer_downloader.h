@@ -8,6 +8,7 @@
 // One object per run, used on the run's worker thread only.
 #include "support/publisher_signature.h"
 #include "update/download_limits.h"
+#include "update/manifest_signing.h"
 
 #include <windows.h>
 
@@ -18,7 +19,9 @@ class CInstallerDownloader {
 public:
   // `publisher` is the signer a downloaded file must have before it may take
   // its destination's place (see publisher_signature.h); empty: not checked.
-  explicit CInstallerDownloader(std::wstring publisher);
+  // `signing` says whether the manifest must be signed, and by whom (see
+  // manifest_signing.h); by default it need not be.
+  explicit CInstallerDownloader(std::wstring publisher, manifest_signing signing = manifest_signing());
   CInstallerDownloader(const CInstallerDownloader&) = delete;
   CInstallerDownloader& operator=(const CInstallerDownloader&) = delete;
   virtual ~CInstallerDownloader();
@@ -30,6 +33,11 @@ public:
   // first; the remembered proxy credentials are kept, and replaced by those
   // in effect after a 200 answer. `parent` owns the credentials dialog. An
   // answer longer than kManifestSizeLimit bytes is a failed request.
+  // When signing is required, the manifest's signature is fetched after its
+  // 200 answer, through the same client, and a manifest it does not make
+  // good is a failed request too (logged at level 5 with the reason: see
+  // manifest_signing.h); the highest serial accepted is raised once a
+  // manifest is taken.
   bool DownloadLtFile(HWND parent, const std::wstring& update_server);
 
   // Downloads `url` to `destination` + ".tmp", compares its MD5 text with
@@ -78,6 +86,11 @@ public:
   std::string proxy_password;
 
 private:
+  // The signed manifest's checks over `body`; true when it may be read.
+  bool AcceptSignedManifest(HWND parent, const std::wstring& update_server, const std::vector<char>& body,
+                            manifest_freshness& freshness);
+
   std::wstring publisher_;
+  manifest_signing signing_;
   checked_file checked_download_;
 };

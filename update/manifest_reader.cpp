@@ -22,6 +22,7 @@ manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bi
     bool newer_generation = false;
     bool manual = false;
     std::string md5;
+    std::string version;
     // Only four fields count; a line of a million more costs no more to read.
     const std::vector<std::string> fields = manifest_fields(lines[line], manifest_field_count);
     for (size_t index = 0; index < fields.size(); ++index) {
@@ -33,6 +34,7 @@ manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bi
         case manifest_kind_field:
           if (is_installer_version(field)) {
             installer = true;
+            version = manifest_version_text(field);
           } else if (is_newer_generation_version(field)) {
             newer_generation = true;
             values.new_major_released = true;
@@ -50,6 +52,7 @@ manifest_values read_manifest(const std::vector<char>& body, bool system_is_64bi
         case manifest_url_field:
           if (installer) {
             values.installer = {widen(md5), widen(field)};
+            values.installer_version = version;
             values.accepted = true;
           } else if (newer_generation) {
             values.new_major_url = widen(field);

@@ -20,6 +20,7 @@ struct manifest_values {
   std::wstring new_major_version;   // its version a.b.c.d alone, and where to read about it
   std::wstring new_major_url;
   manifest_file installer;          // the newest installer for that system
+  std::string installer_version;    // its a.b.c.d alone, from the kind field
   manifest_file manual;             // the newest manual
 };
 

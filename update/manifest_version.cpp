@@ -2,6 +2,7 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 
@@ -39,7 +40,28 @@ bool find_version(const std::string& field, boost::smatch& groups) {
   }
 }
 
+// One number of a version, by value: leading zeros dropped, then the longer
+// is the larger, and digits decide between numbers of one length.
+int compare_numbers(std::string left, std::string right) {
+  left.erase(0, std::min(left.find_first_not_of('0'), left.size()));
+  right.erase(0, std::min(right.find_first_not_of('0'), right.size()));
+  if (left.size() != right.size()) return left.size() < right.size() ? -1 : 1;
+  return left.compare(right) < 0 ? -1 : left == right ? 0 : 1;
+}
+
 }  // namespace
+
+int compare_manifest_versions(const std::string& left, const std::string& right) {
+  boost::smatch left_groups, right_groups;
+  const bool left_found = find_version(left, left_groups);
+  const bool right_found = find_version(right, right_groups);
+  if (!left_found || !right_found) return static_cast<int>(left_found) - static_cast<int>(right_found);
+  for (int group = 1; group <= 4; ++group) {
+    const int order = compare_numbers(left_groups[group].str(), right_groups[group].str());
+    if (order != 0) return order;
+  }
+  return 0;
+}
 
 int manifest_generation(const std::string& field) {
   boost::smatch groups;

@@ -16,3 +16,9 @@ std::string manifest_version_text(const std::string& field);
 // The two classifiers of the manifest's kind field.
 bool is_installer_version(const std::string& field);
 bool is_newer_generation_version(const std::string& field);
+
+// Compares the leftmost a.b.c.d of each text number by number, by value
+// (leading zeros and numbers of any length included): negative when `left`
+// is the older, 0 when both are the same version, positive when `left` is
+// the newer. A text without a version is older than any version.
+int compare_manifest_versions(const std::string& left, const std::string& right);

@@ -564,5 +564,81 @@ class RawManifestTest(ServerCase):
             self.assertEqual(written.read(), b"h\nboth 6.0.0.1\n")
 
 
+class SigningTest(unittest.TestCase):
+    """--sign-with: every .lt served with a freshness line made from its file
+    time, and PATH.p7s a detached CMS signature over exactly those bytes, by
+    the identity in the folder (here a throwaway one made with openssl)."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="update_server_signing.")
+        pki = os.path.join(cls.work, "pki")
+        os.makedirs(pki)
+
+        def openssl(*arguments):
+            subprocess.run(["openssl"] + list(arguments), check=True, capture_output=True, timeout=60)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "30", "-subj", "/CN=Test CA",
+                "-keyout", os.path.join(pki, "vendor-ca.key"), "-out", os.path.join(pki, "vendor-ca.pem"),
+                "-addext", "basicConstraints=critical,CA:TRUE")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-sha256", "-subj", "/CN=Test Vendor",
+                "-keyout", os.path.join(pki, "vendor.key"), "-out", os.path.join(pki, "vendor.csr"))
+        openssl("x509", "-req", "-in", os.path.join(pki, "vendor.csr"), "-CA", os.path.join(pki, "vendor-ca.pem"),
+                "-CAkey", os.path.join(pki, "vendor-ca.key"), "-set_serial", "7", "-days", "30", "-sha256",
+                "-out", os.path.join(pki, "vendor.pem"))
+        cls.pki = pki
+        cls.server = harness.RunningServer(work=os.path.join(cls.work, "srv"), sign_with=pki).start()
+        cls.manifest = os.path.join(cls.server.root, "launcher", "installer6.lt")
+        os.makedirs(os.path.dirname(cls.manifest))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def fetch(self, target):
+        head, body, _ = exchange(self.server.ports["http"], get(target))
+        return int(head.split(" ")[1]), body
+
+    def verifies(self, content, signature):
+        paths = [os.path.join(self.work, name) for name in ("content", "signature")]
+        for path, data in zip(paths, (content, signature)):
+            with open(path, "wb") as out:
+                out.write(data)
+        return subprocess.run(["openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in", paths[1],
+                               "-content", paths[0], "-CAfile", os.path.join(self.pki, "vendor-ca.pem"),
+                               "-purpose", "any", "-out", os.devnull],
+                              capture_output=True, timeout=60).returncode == 0
+
+    def test_a_manifest_gets_its_freshness_line_and_a_signature_over_what_is_served(self):
+        with open(self.manifest, "wb") as out:
+            out.write(MANIFEST)
+        os.utime(self.manifest, (1767225600, 1767225600))  # 2026-01-01T00:00:00Z
+        status, served = self.fetch("/launcher/installer6.lt?scode=r7qd")
+        self.assertEqual(status, 200)
+        self.assertEqual(served, MANIFEST + b"freshness 1767225600 2026-01-01T00:00:00Z 2027-01-01T00:00:00Z\r\n")
+        self.assertEqual(self.fetch("/launcher/installer6.lt?scode=r7qd")[1], served, "the same bytes again")
+        status, signature = self.fetch("/launcher/installer6.lt.p7s?scode=r7qd")
+        self.assertEqual(status, 200)
+        self.assertTrue(self.verifies(served, signature))
+        self.assertFalse(self.verifies(served.replace(b"6.0.0.1", b"6.0.0.2"), signature))
+
+    def test_a_manifest_with_its_own_line_and_a_signature_file_are_served_as_they_are(self):
+        own = b"h\nboth 6.0.2.1 x y\nfreshness 3 2026-01-01T00:00:00Z 2099-01-01T00:00:00Z\n"
+        with open(self.manifest, "wb") as out:
+            out.write(own)
+        self.assertEqual(self.fetch("/launcher/installer6.lt")[1], own)
+        self.assertTrue(self.verifies(own, self.fetch("/launcher/installer6.lt.p7s")[1]))
+        with open(self.manifest + ".p7s", "wb") as out:
+            out.write(b"not a signature")
+        try:
+            self.assertEqual(self.fetch("/launcher/installer6.lt.p7s")[1], b"not a signature")
+        finally:
+            os.remove(self.manifest + ".p7s")
+
+    def test_no_manifest_no_signature(self):
+        self.assertEqual(self.fetch("/launcher/missing.lt.p7s")[0], 404)
+        self.assertEqual(self.fetch("/download/setup64.exe.p7s")[0], 404)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -22,7 +22,7 @@ PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.execu
 
 class RunningServer:
     def __init__(self, root=None, certs=None, proxy_user=None, proxy_password=None,
-                 work=None, start_timeout=30):
+                 work=None, start_timeout=30, sign_with=None):
         self._own_work = work is None
         self.work = work or tempfile.mkdtemp(prefix="update_server.")
         self.root = root or os.path.join(self.work, "root")
@@ -31,6 +31,7 @@ class RunningServer:
         self.control = os.path.join(self.work, "control.json")
         self.ports_file = os.path.join(self.work, "ports.json")
         self.certs = certs
+        self.sign_with = sign_with
         self.proxy_user = proxy_user
         self.proxy_password = proxy_password
         self.start_timeout = start_timeout
@@ -45,6 +46,8 @@ class RunningServer:
                    "--control", self.control, "--ports-file", self.ports_file]
         if self.certs:
             command += ["--certs", self.certs]
+        if self.sign_with:
+            command += ["--sign-with", self.sign_with]
         if self.proxy_user is not None:
             command += ["--proxy-user", self.proxy_user,
                         "--proxy-password", self.proxy_password or ""]

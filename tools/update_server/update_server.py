@@ -2,7 +2,8 @@
 """Local stand-in for Velora's update server, for the launcher's tests and demo.
 
     update_server.py --root DIR --record FILE --control FILE --ports-file FILE
-                     [--certs DIR] [--proxy-user U --proxy-password P] [--verbose]
+                     [--certs DIR] [--proxy-user U --proxy-password P]
+                     [--sign-with PKI_DIR] [--verbose]
 
 Every listener binds to 127.0.0.1 on a port the system chooses; the chosen
 ports are written as JSON to --ports-file once all of them listen. The server
@@ -32,6 +33,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_certs  # noqa: E402
+import manifest_signer  # noqa: E402
 
 TLS_LISTENERS = ("https_untrusted", "https_wrong_host", "https_expired")
 CERT_OF_LISTENER = {"https_untrusted": "untrusted", "https_wrong_host": "wrong_host",
@@ -174,8 +176,9 @@ class Control:
 
 
 class App:
-    def __init__(self, root, recorder, control, proxy_user, proxy_password, verbose):
+    def __init__(self, root, recorder, control, proxy_user, proxy_password, verbose, signer=None):
         self.root = os.path.realpath(root)
+        self.signer = signer
         self.recorder = recorder
         self.control = control
         self.proxy_user = proxy_user
@@ -403,6 +406,10 @@ class Handler(BaseHTTPRequestHandler):
             if file_path:
                 with open(file_path, "rb") as source:
                     content = source.read()
+                if self.app.signer:
+                    content = self.app.signer.served_manifest(path, content, os.stat(file_path).st_mtime)
+            elif self.app.signer:
+                content = self.app.signer.signature_for(path, self.file_for)
         extension = os.path.splitext(path)[1].lower()
         content_type = rule.get("content_type") or CONTENT_TYPES.get(extension,
                                                                      "application/octet-stream")
@@ -756,13 +763,17 @@ def main(argv=None):
     parser.add_argument("--http-port", type=int, default=0,
                         help="port of the origin (http) listener: the one a launcher built with "
                              "this address asks for its manifest; the system's choice without it")
+    parser.add_argument("--sign-with",
+                        help="test PKI folder (vendor.pem, vendor.key, vendor-ca.pem): serve every .lt "
+                             "with a freshness line and its detached signature at .lt.p7s")
     parser.add_argument("--verbose", action="store_true", help="log each request to stderr")
     args = parser.parse_args(argv)
 
     if not os.path.isdir(args.root):
         parser.error("--root %s is not a folder" % args.root)
+    signer = manifest_signer.ManifestSigner(args.sign_with) if args.sign_with else None
     app = App(args.root, Recorder(args.record), Control(args.control),
-              args.proxy_user, args.proxy_password, args.verbose)
+              args.proxy_user, args.proxy_password, args.verbose, signer)
 
     # A fixed port may still be held by another run's server (the demo and a
     # test run share one): wait a while for it rather than fail at once.
