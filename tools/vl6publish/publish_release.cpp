@@ -11,7 +11,6 @@
 #include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/manifest_check.h"
 #include "tools/vl6publish/release_rules.h"
-#include "tools/vl6publish/signature_place.h"
 #include "update/manifest_format.h"
 #include "update/manifest_version.h"
 #include "update/update_server.h"
@@ -135,6 +134,13 @@ std::wstring base_url_problem(const std::string& base, const std::string& versio
   return std::wstring();
 }
 
+// A path below the server's address, as a path below DIR.
+std::wstring served_path(const char* path) {
+  std::wstring below;
+  for (const char* c = path + 1; *c; ++c) below += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  return below;
+}
+
 }  // namespace
 
 int publish_release(const release_inputs& inputs) {
@@ -237,10 +243,10 @@ int publish_release(const release_inputs& inputs) {
     warnings += L"vl6publish: warning: " + problem + L"; published as --allow-unsigned asks\n";
   }
 
-  // The manifest's place on the server: "/launcher/installer6.lt".
-  std::wstring manifest_path = out;
-  for (const char* c = kManifestPath + 1; *c; ++c) manifest_path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  const std::wstring signature_path = manifest_path + kSignatureFileSuffix;
+  // The places of the manifest and its signature on the server:
+  // "/launcher/installer6.lt" and "/launcher/installer6.lt.p7s".
+  const std::wstring manifest_path = out + served_path(kManifestPath);
+  const std::wstring signature_path = out + served_path(kManifestSignaturePath);
 
   // Also the launcher's own gate, on the signing identity: known good before
   // anything is written.

@@ -11,7 +11,6 @@
 #include "tools/vl6publish/manifest_signature_report.h"
 #include "tools/vl6publish/release_rules.h"
 #include "tools/vl6publish/scratch_file.h"
-#include "tools/vl6publish/signature_place.h"
 #include "tools/vl6publish/utc_seconds.h"
 #include "update/carried_credentials.h"
 #include "update/download_limits.h"
@@ -139,11 +138,12 @@ std::string manifest_url(std::string url) {
   return url + kManifestTarget;
 }
 
-// The signature's URL: the manifest's path with ".p7s" added, its query kept.
+// The signature's URL: the manifest's path with ".p7s" added, its query kept
+// (below a server's address: kManifestSignatureTarget).
 std::string signature_url(const std::string& manifest) {
   const size_t query = manifest.find('?');
-  if (query == std::string::npos) return manifest + kSignatureSuffix;
-  return manifest.substr(0, query) + kSignatureSuffix + manifest.substr(query);
+  if (query == std::string::npos) return manifest + VELORA_MANIFEST_SIGNATURE_SUFFIX;
+  return manifest.substr(0, query) + VELORA_MANIFEST_SIGNATURE_SUFFIX + manifest.substr(query);
 }
 
 bool split_proxy(const std::wstring& proxy, std::string& host, std::string& port) {
@@ -194,7 +194,7 @@ int verify_release(const verify_inputs& inputs) {
   }
   // The signature beside it, as the launcher asks for it.
   const std::string signature_address = signature_url(url);
-  const fetched signature = fetcher.fetch(signature_address, kSignatureBodyLimit);
+  const fetched signature = fetcher.fetch(signature_address, kManifestSignatureSizeLimit);
   std::wstring signature_text = L"signature " + ansi_to_wide(CP_ACP, signature_address) + L": " + signature.outcome();
   std::wstring signature_result;
   if (signature.ok()) {
