@@ -2,11 +2,15 @@
 // server is what the launcher's own downloader takes: the manifest from the
 // server's address, then the installer for this Windows and the manual,
 // each verified against the manifest's MD5 text, the installer also against
-// the build's publisher, as the launcher downloads them.
+// the build's publisher, as the launcher downloads them. A manifest the tool
+// signed is taken by the launcher's own check of a signed manifest.
+#include "support/publisher_roots.h"
 #include "tests/support/test_files.h"
 #include "tests/support/test_process.h"
 #include "update/installer_downloader.h"
+#include "update/manifest_signing.h"
 #include "velora_endpoints.h"
+#include "velora_version.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +55,8 @@ struct release_case {
   bool one_for_both;
   const wchar_t* new_major_version;  // null: none announced
   const wchar_t* new_major_url;
-  // Signed by the test vendor: the same values, the freshness line skipped.
+  // Signed by the test vendor: the same values, the freshness line skipped,
+  // read by a downloader that takes only signed manifests.
   bool signed_manifest;
 
   // The input this Windows downloads, its name as published.
@@ -131,7 +136,16 @@ TEST_P(PublishedRelease, IsWhatTheLaunchersDownloaderTakes) {
             release.signed_manifest);
 
   const std::wstring server = L"http://127.0.0.1:" + wide(http_port());
-  CInstallerDownloader downloader{VELORA_PUBLISHER};
+  // A signed manifest is read by a downloader that takes only signed ones,
+  // as a launcher built with VELORA_SIGNED_MANIFEST does (no serial kept).
+  manifest_signing signing;
+  if (release.signed_manifest) {
+    signing.required = true;
+    signing.publisher = VELORA_PUBLISHER;
+    signing.roots = build_publisher_roots();
+    signing.launcher_version = VELORA_VERSION_TEXT;
+  }
+  CInstallerDownloader downloader{VELORA_PUBLISHER, signing};
   ASSERT_TRUE(downloader.DownloadLtFile(nullptr, server));
   const std::wstring release_url = server + L"/download/" + release.version + L"/";
   EXPECT_EQ(downloader.GetLatestUrl(), release_url + release.installer_name());
