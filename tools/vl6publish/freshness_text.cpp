@@ -1,9 +1,8 @@
 #include "tools/vl6publish/freshness_text.h"
 
-namespace {
+#include "tools/vl6publish/utc_seconds.h"
 
-constexpr int64_t kSecondsPerHour = 3600;
-constexpr int64_t kSecondsPerDay = 86400;
+namespace {
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 

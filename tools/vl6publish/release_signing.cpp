@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int64_t kSecondsPerDay = 86400;
 const char kLineEnd[] = "\r\n";
 // What the identity signs before anything is written: whether the launcher
 // would accept a signature of it is known before the release is laid out.

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+inline constexpr int64_t kSecondsPerHour = 3600;
+inline constexpr int64_t kSecondsPerDay = 86400;
+
 int64_t seconds_now();
 int64_t seconds_of(const FILETIME& time);
 FILETIME file_time_of(int64_t seconds);
