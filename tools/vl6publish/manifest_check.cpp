@@ -4,10 +4,10 @@
 #include "support/text_utils.h"
 #include "tools/vl6publish/freshness_text.h"
 #include "tools/vl6publish/release_rules.h"
-#include "tools/vl6publish/utc_seconds.h"
 #include "update/manifest_format.h"
 #include "update/manifest_freshness.h"
 #include "update/manifest_reader.h"
+#include "update/manifest_signing.h"
 #include "update/manifest_version.h"
 
 #include <windows.h>
@@ -311,7 +311,7 @@ manifest_report check_manifest(const std::vector<char>& body) {
   // The line each system last took of each kind, to name the ones a later
   // line overrides.
   size_t last_taken[2][kind_count] = {};
-  const int64_t now = seconds_now();
+  const int64_t now = current_utc_seconds();
   size_t freshness_lines = 0;
   for (size_t i = 1; i < lines.size(); ++i) {
     line_examiner examiner(report, numbers[i]);

@@ -6,6 +6,7 @@
 #include "tools/vl6publish/installer_signature.h"
 #include "tools/vl6publish/utc_seconds.h"
 #include "tools/vl6publish/whole_file.h"
+#include "update/manifest_signing.h"
 
 #include <windows.h>
 
@@ -32,7 +33,7 @@ signing_problem release_signing::prepare(const signing_inputs& inputs, const std
   if (signing_problem problem = identity_.load(inputs.certificate, inputs.key)) return problem;
 
   std::vector<char> trial_signature;
-  if (!identity_.sign(bytes_of(kTrialText), seconds_now(), trial_signature)) {
+  if (!identity_.sign(bytes_of(kTrialText), current_utc_seconds(), trial_signature)) {
     return signing_problem{exit_refused, L"--sign-cert " + inputs.certificate + L": CryptoAPI could not sign with "
                                          L"it (Windows error " + std::to_wstring(::GetLastError()) + L")"};
   }
@@ -73,7 +74,7 @@ signing_problem release_signing::take_serial(const std::wstring& manifest_path) 
 }
 
 signing_problem release_signing::sign(std::string& manifest, std::vector<char>& signature) {
-  freshness_.signed_at = seconds_now();
+  freshness_.signed_at = current_utc_seconds();
   freshness_.expires_at = freshness_.signed_at + expires_days_ * kSecondsPerDay;
   manifest += freshness_line(freshness_) + kLineEnd;
   const std::vector<char> content = bytes_of(manifest);

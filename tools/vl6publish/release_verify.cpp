@@ -11,11 +11,11 @@
 #include "tools/vl6publish/manifest_signature_report.h"
 #include "tools/vl6publish/release_rules.h"
 #include "tools/vl6publish/scratch_file.h"
-#include "tools/vl6publish/utc_seconds.h"
 #include "update/carried_credentials.h"
 #include "update/download_limits.h"
 #include "update/download_request.h"
 #include "update/http_client.h"
+#include "update/manifest_signing.h"
 #include "update/update_server.h"
 
 #include <windows.h>
@@ -199,7 +199,7 @@ int verify_release(const verify_inputs& inputs) {
   std::wstring signature_result;
   if (signature.ok()) {
     const manifest_signature_report report =
-        report_manifest_signature(manifest.body, signature.body, inputs.publisher, inputs.roots, seconds_now());
+        report_manifest_signature(manifest.body, signature.body, inputs.publisher, inputs.roots, current_utc_seconds());
     signature_text += L"\n" + report.lines;
     signature_result = report.result;
   } else if (signature.result == ERROR_SUCCESS && signature.status == kHttpStatusNotFound) {

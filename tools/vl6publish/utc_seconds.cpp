@@ -7,12 +7,6 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 
 }  // namespace
 
-int64_t seconds_now() {
-  FILETIME now;
-  ::GetSystemTimeAsFileTime(&now);
-  return seconds_of(now);
-}
-
 int64_t seconds_of(const FILETIME& time) {
   const uint64_t units = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   return static_cast<int64_t>(units / kFileTimeUnitsPerSecond) - kSecondsFrom1601To1970;
