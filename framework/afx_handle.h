@@ -89,3 +89,12 @@ struct afx_local_memory_traits {
   static void close(HLOCAL h) noexcept { ::LocalFree(h); }
 };
 using afx_local_memory = afx_scoped_handle<afx_local_memory_traits>;
+
+// An open registry key.
+struct afx_registry_key_traits {
+  using handle_type = HKEY;
+  static HKEY null() noexcept { return nullptr; }
+  static bool is_valid(HKEY key) noexcept { return key != nullptr; }
+  static void close(HKEY key) noexcept { ::RegCloseKey(key); }
+};
+using afx_registry_key = afx_scoped_handle<afx_registry_key_traits>;

@@ -44,14 +44,6 @@ const wchar_t kAppDefaultsKey[] = L"Software\\Wine\\AppDefaults\\";
 const wchar_t kDllOverridesKey[] = L"\\DllOverrides";
 const wchar_t kNativeFirst[] = L"native,builtin";
 
-struct registry_key_traits {
-  using handle_type = HKEY;
-  static HKEY null() noexcept { return nullptr; }
-  static bool is_valid(HKEY key) noexcept { return key != nullptr; }
-  static void close(HKEY key) noexcept { ::RegCloseKey(key); }
-};
-using registry_key = afx_scoped_handle<registry_key_traits>;
-
 // Wine's load order "native first" for `dlls` in one program, for the programs
 // started while the object lives: HKCU "Software\Wine\AppDefaults\<program>
 // \DllOverrides". Not WINEDLLOVERRIDES: Wine hands a child process the WINE*
@@ -70,7 +62,7 @@ public:
                           0, KEY_SET_VALUE, nullptr, &overrides, &disposition) != ERROR_SUCCESS) {
       return;
     }
-    registry_key key(overrides);
+    afx_registry_key key(overrides);
     created_overrides_key_ = disposition == REG_CREATED_NEW_KEY;
     applied_ = true;
     for (const std::wstring& dll : dlls_) {
@@ -83,7 +75,7 @@ public:
   scoped_native_first& operator=(const scoped_native_first&) = delete;
   ~scoped_native_first() {
     const std::wstring overrides_key = program_key_ + kDllOverridesKey;
-    if (registry_key key = open(overrides_key, KEY_SET_VALUE); key.IsValid()) {
+    if (afx_registry_key key = open(overrides_key, KEY_SET_VALUE); key.IsValid()) {
       for (const std::wstring& dll : dlls_) ::RegDeleteValueW(key.Get(), dll.c_str());
     }
     // Only keys this object made, and only when nothing else was put there since.
@@ -98,13 +90,13 @@ public:
   bool applied() const { return applied_; }
 
 private:
-  static registry_key open(const std::wstring& path, REGSAM access = KEY_READ) {
+  static afx_registry_key open(const std::wstring& path, REGSAM access = KEY_READ) {
     HKEY key = nullptr;
     ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, access, &key);
-    return registry_key(key);
+    return afx_registry_key(key);
   }
   static bool is_empty(const std::wstring& path) {
-    registry_key key = open(path);
+    afx_registry_key key = open(path);
     DWORD subkeys = 0, values = 0;
     return key.IsValid() &&
            ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,

@@ -4,22 +4,10 @@
 
 #include <windows.h>
 
-namespace {
-
-struct registry_key_traits {
-  using handle_type = HKEY;
-  static HKEY null() noexcept { return nullptr; }
-  static bool is_valid(HKEY key) noexcept { return key != nullptr; }
-  static void close(HKEY key) noexcept { ::RegCloseKey(key); }
-};
-using registry_key = afx_scoped_handle<registry_key_traits>;
-
-}  // namespace
-
 uint64_t registry_serial_store::highest() const {
   HKEY opened = nullptr;
   if (::RegOpenKeyExW(HKEY_CURRENT_USER, key_, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return 0;
-  const registry_key key(opened);
+  const afx_registry_key key(opened);
   uint64_t serial = 0;
   DWORD type = REG_NONE;
   DWORD size = sizeof(serial);
@@ -42,7 +30,7 @@ bool registry_serial_store::raise(uint64_t serial) {
                         &made, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const registry_key key(made);
+  const afx_registry_key key(made);
   return ::RegSetValueExW(key.Get(), kManifestSerialValue, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&serial),
                           sizeof(serial)) == ERROR_SUCCESS;
 }
