@@ -57,6 +57,14 @@ def main():
     if foreign:
         failures.append("static imports outside the known-DLL list: " + ", ".join(foreign))
 
+    format_name = re.search(r"file format (\S+)", file_format)
+    print("format: " + (format_name.group(1) if format_name else "?")
+          + ", magic " + (machine.group(1) if machine else "?")
+          + ", subsystem " + (subsystem.group(1) if subsystem else "?")
+          + ", DllCharacteristics 0x%04x" % flags
+          + " (dynamic base %s, NX compatible %s)" % (
+              "on" if flags & DYNAMIC_BASE else "off", "on" if flags & NX_COMPAT else "off")
+          + ", link time stamp " + (stamp.group(1).strip() if stamp else "none"))
     print("imports: " + ", ".join(imports))
     for failure in failures:
         print("FAIL: " + failure)
